@@ -1,0 +1,63 @@
+// The framed TCP link to the relay server: u32 length + body, with the
+// server's FF FF FF FF keep-alive answered in kind.
+#pragma once
+
+#include <winsock2.h>
+
+#include <cstdint>
+#include <list>
+#include <set>
+
+#include "Buf.h"
+#include "CmdMsg.h"
+#include "Locks.h"
+
+namespace Net {
+class TCPStreamCmdHandler {
+public:
+    virtual int HandleCmd(CmdMsg& message) = 0;
+
+protected:
+    ~TCPStreamCmdHandler() {}
+};
+}  // namespace Net
+
+class StreamConnection {
+public:
+    // No message of the protocol comes near this; a larger length word is a
+    // broken or hostile peer, and the link is declared lost.
+    static const uint32_t kMaxBody = 1u << 20;
+    static const uint32_t kReceivePeriod = 20000;
+    static const uint32_t kInstanceReceivePeriod = 10000;
+
+    StreamConnection();
+    ~StreamConnection();
+    StreamConnection(const StreamConnection&) = delete;
+    StreamConnection& operator=(const StreamConnection&) = delete;
+
+    bool Connect(const char* host, uint16_t port);
+    void AddHandler(Net::TCPStreamCmdHandler* handler) { handlers_.insert(handler); }
+    bool IsConnected() const { return socket_ != INVALID_SOCKET; }
+    bool Pump();
+    // False, and nothing queued, while there is no connection: a request made
+    // then would be dropped by the next Close or reach the server before its login.
+    bool Queue(CmdMsg& message);
+    void Close();
+
+    size_t QueuedChunks() const { return sendQueue_.size(); }
+
+private:
+    bool Receive();
+    bool OnBytes();
+    bool SendFront();
+    void SendKeepAlive();
+    void Dispatch(CmdMsg& message);
+    void ClearQueue();
+
+    SOCKET socket_;
+    StreamChunk receiveChunk_;
+    std::list<StreamChunk*> sendQueue_;
+    bool readingBody_;
+    std::set<Net::TCPStreamCmdHandler*> handlers_;
+    IntervalTimer receiveTimer_;
+};

@@ -1,0 +1,26 @@
+# Sourced by the scripts: the Wine prefix, a persistent wineserver and a display.
+PELVANE_ROOT=${PELVANE_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$PELVANE_ROOT/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+_pelvane_xvfb_pid=
+pelvane_wine_start() {
+  if [ -z "${DISPLAY:-}" ]; then
+    local n=90
+    while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+    Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+    _pelvane_xvfb_pid=$!
+    export DISPLAY=:$n
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  fi
+  # The first Wine program starts service processes that inherit its output;
+  # start them now with output nowhere, so that later piped runs can end.
+  wineserver -p
+  wineboot >/dev/null 2>&1 </dev/null || true
+}
+
+pelvane_wine_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  [ -n "$_pelvane_xvfb_pid" ] && kill "$_pelvane_xvfb_pid" 2>/dev/null || true
+}
