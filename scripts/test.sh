@@ -6,16 +6,17 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 bash scripts/setup.sh
 source scripts/env.sh
-
 JOBS=$(nproc)
+
+# Wine first: the build itself may run Windows tools.
+pelvane_wine_start
+trap pelvane_wine_stop EXIT
+
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j"$JOBS"
 cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DPELVANE_NATIVE_BIN="$ROOT/build/native" >/dev/null
 cmake --build build/win -j"$JOBS"
-
-pelvane_wine_start
-trap pelvane_wine_stop EXIT
 
 status=0
 ctest --test-dir build/native --output-on-failure -j"$JOBS" || status=1
