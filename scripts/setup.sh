@@ -122,7 +122,7 @@ make_wineprefix() {
 
 install_packages
 build_cryptopp
-build_autotools speex speex libspeex.a --disable-binaries --disable-oggtest
+build_autotools speex speex libspeex.a --disable-binaries
 build_autotools opencore-amr opencore-amr libopencore-amrnb.a
 make_wineprefix
 log "ready (deps in $DEPS)"
