@@ -6,27 +6,11 @@
 #include <vector>
 
 #include "AppConfig.h"
-#include "FileHandle.h"
+#include "FolderFiles.h"
 
 namespace {
 
-std::wstring ConfigPath()
-{
-    wchar_t path[MAX_PATH];
-    EXPECT_TRUE(GetModuleDirPath(L"pvconf.dat", path, MAX_PATH));
-    return path;
-}
-
-std::vector<unsigned char> ReadAll(const std::wstring& path)
-{
-    std::vector<unsigned char> bytes(8192);
-    CFileHandle f;
-    uint32_t got = 0;
-    if (!f.OpenRead(path.c_str()) || !f.Read(bytes.data(), 8192, &got))
-        got = 0;
-    bytes.resize(got);
-    return bytes;
-}
+std::wstring ConfigPath() { return BesideExe(L"pvconf.dat"); }
 
 class ConfigOnDisk : public ::testing::Test {
 protected:
@@ -71,11 +55,7 @@ TEST_F(ConfigOnDisk, AFileOfTheFirstSixRecordsLoads)
     c.SetBackupServerHost("b.example");
     std::vector<unsigned char> image(AppConfig::kFileSize);
     c.Format(image.data());
-    {
-        CFileHandle f;
-        ASSERT_TRUE(f.OpenReadWrite(ConfigPath().c_str(), true));
-        ASSERT_TRUE(f.Write(image.data(), 4102));
-    }
+    WriteAll(ConfigPath(), image.data(), 4102);
     AppConfig d;
     ASSERT_TRUE(d.Load());
     EXPECT_EQ(0, d.GetLanguageIndex());
@@ -86,12 +66,7 @@ TEST_F(ConfigOnDisk, AFileOfTheFirstSixRecordsLoads)
 
 TEST_F(ConfigOnDisk, SaveReplacesALongerFile)
 {
-    {
-        std::vector<unsigned char> junk(6000, 0x33);
-        CFileHandle f;
-        ASSERT_TRUE(f.OpenReadWrite(ConfigPath().c_str(), true));
-        ASSERT_TRUE(f.Write(junk.data(), 6000));
-    }
+    WriteAll(ConfigPath(), std::vector<unsigned char>(6000, 0x33));
     AppConfig c;
     c.SetDefaults();
     ASSERT_TRUE(c.Save());

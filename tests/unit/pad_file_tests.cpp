@@ -6,36 +6,11 @@
 #include <vector>
 
 #include "CryptoCore.h"
-#include "FileHandle.h"
+#include "FolderFiles.h"
 
 namespace {
 
-std::wstring PadPath()
-{
-    wchar_t path[MAX_PATH];
-    EXPECT_TRUE(GetModuleDirPath(L"conf.dat", path, MAX_PATH));
-    return path;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::vector<unsigned char>& bytes)
-{
-    CFileHandle f;
-    ASSERT_TRUE(f.OpenReadWrite(path.c_str(), true));
-    if (!bytes.empty()) {
-        ASSERT_TRUE(f.Write(bytes.data(), static_cast<uint32_t>(bytes.size())));
-    }
-}
-
-std::vector<unsigned char> ReadFileBytes(const std::wstring& path)
-{
-    std::vector<unsigned char> bytes(4096);
-    CFileHandle f;
-    uint32_t got = 0;
-    if (!f.OpenRead(path.c_str()) || !f.Read(bytes.data(), 4096, &got))
-        got = 0;
-    bytes.resize(got);
-    return bytes;
-}
+std::wstring PadPath() { return BesideExe(L"conf.dat"); }
 
 class PadFile : public ::testing::Test {
 protected:
@@ -50,7 +25,7 @@ TEST_F(PadFile, LoadsOnlyAWholePad)
         std::vector<unsigned char> bytes(k.size);
         for (size_t i = 0; i < k.size; ++i)
             bytes[i] = static_cast<unsigned char>(i * 3);
-        WriteFileBytes(PadPath(), bytes);
+        WriteAll(PadPath(), bytes);
         CryptoCore c;
         EXPECT_EQ(k.ok, c.LoadPad()) << k.size;
         EXPECT_EQ(k.ok, c.HasPad()) << k.size;
@@ -86,7 +61,7 @@ TEST_F(PadFile, AnAdoptedPadIsSavedAndARefusedOneWritesNothing)
         good.GetData()[i] = static_cast<unsigned char>(255 - i);
     Buf copy = good;
     ASSERT_TRUE(c.SetPad(good));
-    std::vector<unsigned char> saved = ReadFileBytes(PadPath());
+    std::vector<unsigned char> saved = ReadAll(PadPath());
     ASSERT_EQ(2048u, saved.size());
     EXPECT_EQ(0, memcmp(copy.GetData(), saved.data(), 2048));
 
@@ -94,7 +69,7 @@ TEST_F(PadFile, AnAdoptedPadIsSavedAndARefusedOneWritesNothing)
     Buf bad;
     bad.Resize(10);
     EXPECT_FALSE(c.SetPad(bad));
-    EXPECT_EQ(saved, ReadFileBytes(PadPath()));
+    EXPECT_EQ(saved, ReadAll(PadPath()));
 
     CryptoCore reloaded;
     EXPECT_TRUE(reloaded.LoadPad());
@@ -107,7 +82,7 @@ TEST_F(PadFile, AnAdoptedPadIsSavedAndARefusedOneWritesNothing)
 TEST_F(PadFile, GenerateKeysLoadsThePad)
 {
     std::vector<unsigned char> bytes(2048, 0x11);
-    WriteFileBytes(PadPath(), bytes);
+    WriteAll(PadPath(), bytes);
     CryptoCore c;
     ASSERT_TRUE(c.GenerateKeys());
     EXPECT_TRUE(c.HasPad());
