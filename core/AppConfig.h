@@ -1,14 +1,34 @@
 // The process-wide settings object, stored in "pvconf.dat" beside the executable.
 #pragma once
 
+#include <cryptopp/aes.h>
+
 #include <cstdint>
 #include <string>
 
 class AppConfig {
 public:
+    // The file: nine fixed records, little-endian numbers.
+    static constexpr uint32_t kFileSize = 5134;
+    static constexpr uint32_t kTextRecord = 1024;
+    // A marked record: "!#!", then 128 enciphered bytes of the NUL-padded text.
+    static constexpr uint32_t kSecretArea = 128;
+    static constexpr uint32_t kMaxSecretLength = kSecretArea - 1;
+    static constexpr uint32_t kMaxTextLength = kTextRecord - 1;
+
     AppConfig();
+    AppConfig(const AppConfig&) = delete;
+    AppConfig& operator=(const AppConfig&) = delete;
 
     void SetDefaults();
+    bool Load();
+    bool Save();
+
+    // The file's records from and to bytes. Parse takes what a record-by-
+    // record read of a file of that size takes: a record counts when at
+    // least one of its bytes is there.
+    bool Parse(const unsigned char* data, uint32_t size);
+    void Format(unsigned char* out) const;
 
     const std::string& GetServerHost() const { return serverHost; }
     void SetServerHost(const std::string& v) { serverHost = v; }
@@ -42,6 +62,12 @@ public:
     int32_t languageIndex = 0;
     int32_t soundsEnabled = 0;
     std::string deviceName;
+    CryptoPP::AES::Encryption recordEncryptor;
+    CryptoPP::AES::Decryption recordDecryptor;
+
+private:
+    std::string ReadSecret(const unsigned char* record) const;
+    void WriteSecret(const std::string& text, unsigned char* record) const;
 };
 
 AppConfig* GetAppConfig();

@@ -42,3 +42,34 @@ bool NamedMutex::Close()
     handle_ = nullptr;
     return ok != FALSE;
 }
+
+bool CEvent::Create(int manualReset, int initialState, const wchar_t* name)
+{
+    Close();
+    handle_ = CreateEventW(nullptr, manualReset ? TRUE : FALSE, initialState ? TRUE : FALSE, name);
+    if (!handle_)
+        return false;
+    if (manualReset == 1) {
+        if (initialState == 1)
+            Set();
+        else
+            Reset();
+    }
+    return true;
+}
+
+bool CEvent::Pulse()
+{
+    bool set = Set();
+    bool reset = Reset();
+    return set && reset;
+}
+
+bool CEvent::Close()
+{
+    if (!handle_)
+        return false;
+    BOOL ok = CloseHandle(handle_);
+    handle_ = nullptr;
+    return ok != FALSE;
+}

@@ -90,3 +90,23 @@ public:
 private:
     HANDLE handle_;
 };
+
+class CEvent {
+public:
+    CEvent() : handle_(nullptr) {}
+    ~CEvent() { Close(); }
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+
+    // A manual-reset event (manualReset 1) is also put in its initial state
+    // explicitly, so that reopening a named event gives the state asked for.
+    bool Create(int manualReset, int initialState, const wchar_t* name);
+    bool Set() { return SetEvent(handle_) != FALSE; }
+    bool Reset() { return ResetEvent(handle_) != FALSE; }
+    bool Pulse();
+    bool Close();
+    HANDLE GetHandle() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};

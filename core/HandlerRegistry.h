@@ -1,0 +1,34 @@
+// The set of windows' handlers that the core broadcasts its events to.
+#pragma once
+
+#include <set>
+
+#include "Locks.h"
+#include "VoIPMsgHandler.h"
+
+class HandlerRegistry {
+public:
+    HandlerRegistry() {}
+    HandlerRegistry(const HandlerRegistry&) = delete;
+    HandlerRegistry& operator=(const HandlerRegistry&) = delete;
+
+    // Registering twice has no further effect; handlers are not owned.
+    void RegisterHandler(VoIPMsgHandler* handler);
+    // Once this returns, no broadcast reaches the handler.
+    void UnregisterHandler(VoIPMsgHandler* handler);
+    void Clear();
+
+    // Every registered handler receives its own event and payload copy.
+    void Broadcast(VoipEventKind kind);
+    template <typename Record>
+    void Broadcast(VoipEventKind kind, const Record& record)
+    {
+        ScopedLock lock(lock_);
+        for (VoIPMsgHandler* h : handlers_)
+            h->PostEvent(kind, record);
+    }
+
+private:
+    std::set<VoIPMsgHandler*> handlers_;
+    CriticalSection lock_;
+};
