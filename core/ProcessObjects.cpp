@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "AppConfig.h"
+#include "CodecSet.h"
 #include "CryptoCore.h"
 #include "DebugLog.h"
 
@@ -11,9 +12,11 @@ CryptoCore g_cryptoCore;
 std::unique_ptr<Debug::COutputter> g_outputter(new Debug::COutputter);
 std::unique_ptr<CEventLock> g_logLock(new CEventLock);
 AppConfig g_appConfig;
+CodecSet g_codecSet;
 }
 
 CryptoCore* GetCryptoCore() { return &g_cryptoCore; }
 Debug::COutputter* Debug::GetOutputter() { return g_outputter.get(); }
 CEventLock* GetLogLock() { return g_logLock.get(); }
 AppConfig* GetAppConfig() { return &g_appConfig; }
+CodecSet* GetCodecSet() { return &g_codecSet; }

@@ -12,7 +12,7 @@ class AudioEngine;
 class UdpSocket {
 public:
     // Receive reads at most this much; a longer datagram is dropped.
-    static const int kReceiveBytes = 1024;
+    static constexpr int kReceiveBytes = 1024;
 
     UdpSocket();
     ~UdpSocket();
