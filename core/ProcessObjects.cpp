@@ -6,12 +6,14 @@
 #include "CodecSet.h"
 #include "CryptoCore.h"
 #include "DebugLog.h"
+#include "SoundSet.h"
 
 namespace {
 CryptoCore g_cryptoCore;
 std::unique_ptr<Debug::COutputter> g_outputter(new Debug::COutputter);
 std::unique_ptr<CEventLock> g_logLock(new CEventLock);
 AppConfig g_appConfig;
+SoundSet g_soundSet;
 CodecSet g_codecSet;
 }
 
@@ -19,4 +21,5 @@ CryptoCore* GetCryptoCore() { return &g_cryptoCore; }
 Debug::COutputter* Debug::GetOutputter() { return g_outputter.get(); }
 CEventLock* GetLogLock() { return g_logLock.get(); }
 AppConfig* GetAppConfig() { return &g_appConfig; }
+SoundSet* GetSoundSet() { return &g_soundSet; }
 CodecSet* GetCodecSet() { return &g_codecSet; }
