@@ -18,7 +18,7 @@ APT_PACKAGES=(
   wine wine32:i386 wine64
   xvfb xauth imagemagick x11-utils
   pulseaudio pulseaudio-utils sox espeak-ng fonts-wqy-microhei
-  libcrypto++-dev googletest libgtest-dev g++ python3 file
+  libcrypto++-dev libspeex-dev libopencore-amrnb-dev googletest libgtest-dev g++ python3 file
 )
 
 missing_packages() {

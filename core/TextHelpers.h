@@ -1,0 +1,10 @@
+// Small text conversions the core uses for numbers and addresses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// "a.b.c.d:port" from an address in host order, most significant byte first.
+std::string FormatIpPort(uint32_t address, uint16_t port);
+std::string CopyText(const std::string& text);
+std::string IntToString(int32_t value);
