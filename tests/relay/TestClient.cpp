@@ -62,7 +62,11 @@ void TestClient::Close() {
 }
 
 bool TestClient::SendBytes(const Bytes& b) {
-    return fd_ >= 0 && send(fd_, b.data(), b.size(), MSG_NOSIGNAL) == ssize_t(b.size());
+    if (fd_ < 0) return false;
+    if (send(fd_, b.data(), b.size(), MSG_NOSIGNAL) == ssize_t(b.size())) return true;
+    // The socket reports a reset once, to whichever call comes first.
+    if (errno == ECONNRESET) closed_ = reset_ = true;
+    return false;
 }
 
 bool TestClient::Send(const Message& m) {
