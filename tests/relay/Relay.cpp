@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstring>
 #include <fstream>
@@ -21,6 +22,8 @@ namespace {
 // No client frame comes near this (a file chunk is at most 8 KiB); a longer
 // length word means the stream can no longer be followed.
 const uint32_t kMaxClientFrame = 1u << 20;
+
+volatile sig_atomic_t stopRequested = 0;
 
 int64_t SteadyMs() {
     using namespace std::chrono;
@@ -349,9 +352,17 @@ int64_t Relay::NextDeadline(int64_t now) const {
     return std::max(next, now);
 }
 
+void Relay::RequestStop() {
+    stopRequested = 1;
+}
+
 void Relay::Run() {
     const int64_t end = int64_t(options_.lifetimeSeconds) * 1000;
     while (!quit_) {
+        if (stopRequested) {
+            Log("stopped by a signal");
+            break;
+        }
         int64_t now = Now();
         if (now >= end) {
             Log("lifetime of " + std::to_string(options_.lifetimeSeconds) + " s is over");

@@ -24,7 +24,7 @@ enum class Answer { Normal, Refuse, Unknown };  // Unknown: every device counts 
 struct Settings {
     bool keepAlive = true;
     int keepAliveMs = 3000;
-    int paceMs = 200;
+    int paceMs = 250;
     bool twin = true;
     Answer login = Answer::Normal;
     Answer registration = Answer::Normal;
@@ -68,8 +68,11 @@ public:
 
     // Loads the accounts and the pad, opens the log and every socket.
     bool Start(std::string& error);
-    // Serves until "quit", the end of the controller or of the lifetime.
+    // Serves until "quit", the end of the controller or of the lifetime, or
+    // RequestStop.
     void Run();
+    // Safe in a signal handler.
+    static void RequestStop();
 
     uint16_t TcpPort() const { return tcpPort_; }
     uint16_t UdpPort() const { return udpPort_; }

@@ -27,7 +27,7 @@ const char* kUsage =
     "  --log FILE             decoded frame log (standard error)\n"
     "  --info FILE            write tcp=, udp=, control= and pid= lines once listening\n"
     "  --lifetime S           end after S seconds (900)\n"
-    "  --pace-ms N            at most one frame per N ms to each client (200)\n"
+    "  --pace-ms N            at most one frame per N ms to each client (250)\n"
     "  --keepalive-ms N       keep-alive period (3000)\n"
     "  --plain                send first-set types with plain names instead of the twins\n"
     "  --path direct|relay|auto  media path policy (auto)\n"
@@ -55,6 +55,8 @@ bool ToInt(const char* s, int& out) {
 
 int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
+    signal(SIGTERM, [](int) { relay::Relay::RequestStop(); });
+    signal(SIGINT, [](int) { relay::Relay::RequestStop(); });
     relay::RelayOptions o;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
