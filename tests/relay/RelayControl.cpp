@@ -185,6 +185,7 @@ bool Relay::RunHook(const std::string& trigger, Link& l) {
 
 std::string Relay::Execute(const std::string& line, Control* c, int self) {
     std::vector<std::string> w = Words(line);
+    if (w.empty()) return "err empty command";
     const std::string& op = w[0];
     if (c) Log(kControlPrefix + line);
     if (op == "help") return std::string("ok ") + kHelp;
@@ -325,13 +326,13 @@ std::string Relay::ExecuteSet(const std::vector<std::string>& w, const std::stri
     else if (name == "login") ok = answer(set_.login, true);
     else if (name == "register") ok = answer(set_.registration, false);
     else if (name == "session") {
-        set_.sessionStatus = -1;
         if (v == "status" && w.size() > 3 && Number(w[3], n) && n >= 0 && n <= 0xFFFFFFFFll) {
             set_.session = Answer::Normal;
             set_.sessionStatus = n;
             ok = true;
-        } else {
-            ok = answer(set_.session, false);
+        } else if (answer(set_.session, false)) {
+            set_.sessionStatus = -1;
+            ok = true;
         }
     } else if (name == "reason") {
         set_.reason = Rest(line, 2);
