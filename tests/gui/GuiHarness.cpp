@@ -91,13 +91,21 @@ Pixels CaptureClient(HWND hWnd)
 
 Pixels CaptureScreen(HWND hWnd)
 {
-    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    PumpMessages(200);
-    RECT r;
-    GetWindowRect(hWnd, &r);
-    HDC screen = GetDC(nullptr);
-    Pixels p = CaptureDC(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
-    ReleaseDC(nullptr, screen);
+    // The window's own surface holds its frame and its children's drawing.
+    // A window just shown may not have its surface yet (it reads as black):
+    // give it a few moments.
+    Pixels p;
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        PumpMessages(100);
+        RECT r;
+        GetWindowRect(hWnd, &r);
+        HDC dc = GetWindowDC(hWnd);
+        p = CaptureDC(dc, 0, 0, r.right - r.left, r.bottom - r.top);
+        ReleaseDC(hWnd, dc);
+        for (uint32_t v : p.data)
+            if (v != 0) return p;
+    }
     return p;
 }
 
@@ -202,7 +210,10 @@ std::map<UINT_PTR, ModalDriver*>& Drivers()
 }
 }  // namespace
 
-ModalDriver::ModalDriver(std::vector<Step> steps, UINT intervalMs) : steps_(std::move(steps)), interval_(intervalMs) {}
+ModalDriver::ModalDriver(std::vector<Step> steps, bool waitForDialog, UINT intervalMs)
+    : steps_(std::move(steps)), waitForDialog_(waitForDialog), interval_(intervalMs)
+{
+}
 
 ModalDriver::~ModalDriver()
 {
@@ -229,9 +240,15 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
         driver->timer_ = 0;
         return;
     }
+    // A step that pumps messages must not have the next step run inside it.
+    if (driver->running_) return;
+    // A modal dialog is shown only when its loop first runs idle.
+    if (driver->waitForDialog_ && !FindThreadDialog()) return;
     // Take the step before running it: a step may start a nested loop.
     Step step = driver->steps_[driver->next_++];
+    driver->running_ = true;
     step();
+    driver->running_ = false;
 }
 
 namespace {

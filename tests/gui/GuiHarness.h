@@ -36,7 +36,8 @@ Pixels CaptureDC(HDC dc, int x, int y, int width, int height);
 // What the window paints into its client area when asked with
 // WM_PRINTCLIENT (its own drawing only, no child windows).
 Pixels CaptureClient(HWND hWnd);
-// The window as it stands on the screen, frame and children included.
+// The window as it is shown, frame and children included (its popups,
+// such as an open menu, are windows of their own).
 Pixels CaptureScreen(HWND hWnd);
 
 // Writes build\screenshots\<name>.png beside the executable's folder; false
@@ -44,11 +45,12 @@ Pixels CaptureScreen(HWND hWnd);
 bool SavePng(const Pixels& pixels, const std::string& name);
 
 // Runs each step once, in order, on timer ticks of the calling thread, so
-// that they run inside whatever modal loop the test enters after Start.
+// that they run inside whatever modal loop the test enters after Start;
+// with waitForDialog, only once a dialog of the thread is shown.
 class ModalDriver {
 public:
     typedef std::function<void()> Step;
-    explicit ModalDriver(std::vector<Step> steps, UINT intervalMs = 50);
+    explicit ModalDriver(std::vector<Step> steps, bool waitForDialog = true, UINT intervalMs = 50);
     ~ModalDriver();
     void Start();
     bool Finished() const { return next_ >= steps_.size(); }
@@ -57,6 +59,8 @@ private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD);
     std::vector<Step> steps_;
     size_t next_ = 0;
+    bool waitForDialog_;
+    bool running_ = false;
     UINT interval_;
     UINT_PTR timer_ = 0;
 };

@@ -90,7 +90,7 @@ TEST_F(Frame, ResourcesGiveTitleMenuAndAccelerators)
     EXPECT_EQ(L"Test Frame", frame.GetWindowText());
     EXPECT_EQ(nullptr, frame.GetMenu()) << "the menu went to the menu bar";
     ASSERT_NE(nullptr, frame.m_hAccel);
-    MSG msg = {frame, WM_KEYDOWN, VK_F6, 0};
+    MSG msg = {frame, WM_KEYDOWN, VK_F6, 0, 0, {0, 0}};
     EXPECT_TRUE(frame.PreTranslateMessage(&msg));
     EXPECT_EQ(static_cast<UINT>(ID_TEST_ACCEL), frame.lastCommand);
     msg.wParam = VK_F7;
@@ -146,7 +146,7 @@ TEST_F(Frame, ClickOnAMenuButtonOpensItsPopupWithCheckStatesApplied)
         checked = GetMenuState(file, ID_TEST_CHECKED, MF_BYCOMMAND) & MF_CHECKED;
         gui::SavePng(gui::CaptureScreen(frame), "frame_menu_open");
         EndMenu();
-    }});
+    }}, false);
     driver.Start();
     RECT button;
     frame.commandBar.SendMessage(TB_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&button));
@@ -163,9 +163,9 @@ TEST_F(Frame, AltAndMnemonicOpenThePopupThroughTheLoopFilter)
     gui::ModalDriver driver({[&] {
         opened = FindWindowW(L"#32768", nullptr) != nullptr;
         EndMenu();
-    }});
+    }}, false);
     driver.Start();
-    MSG msg = {frame.view, WM_SYSCHAR, L'h', 0};
+    MSG msg = {frame.view, WM_SYSCHAR, L'h', 0, 0, {0, 0}};
     EXPECT_TRUE(loop.PreTranslateMessage(&msg));
     EXPECT_TRUE(opened);
     msg.wParam = L'q';

@@ -72,7 +72,7 @@ TEST(MessageLoop, FiltersRunLastAddedFirstAndCanSwallow)
     EXPECT_TRUE(loop.RemoveMessageFilter(&a));
     EXPECT_FALSE(loop.RemoveMessageFilter(&a));
     g_trace.clear();
-    MSG msg = {wnd, WM_APP + 2, 0, 0};
+    MSG msg = {wnd, WM_APP + 2, 0, 0, 0, {0, 0}};
     EXPECT_FALSE(loop.PreTranslateMessage(&msg));
     EXPECT_EQ("b", g_trace);
     wnd.DestroyWindow();

@@ -133,9 +133,15 @@ TEST(Resources, ControlsSitWhereTheTemplatesPutThem)
         RECT e = DialogUnits(d, p.x, p.y, p.w < 0 ? 0 : p.w, p.h < 0 ? 0 : p.h);
         EXPECT_EQ(e.left, r.left);
         EXPECT_EQ(e.top, r.top);
-        if (p.w >= 0) EXPECT_EQ(e.right, r.right);
-        if (p.h >= 0) EXPECT_EQ(e.bottom, r.bottom);
-        if (p.text) EXPECT_EQ(p.text, Text(c));
+        if (p.w >= 0) {
+            EXPECT_EQ(e.right, r.right);
+        }
+        if (p.h >= 0) {
+            EXPECT_EQ(e.bottom, r.bottom);
+        }
+        if (p.text) {
+            EXPECT_EQ(p.text, Text(c));
+        }
         DestroyWindow(d);
     }
 }

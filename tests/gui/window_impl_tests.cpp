@@ -58,7 +58,8 @@ TEST(WindowClass, DeclaredNameStyleAndBackground)
     NamedClassWnd wnd;
     ASSERT_NE(nullptr, wnd.Create(nullptr, nullptr, L"named", WS_POPUP));
     EXPECT_EQ(L"PvTestNamedClass", ClassName(wnd));
-    WNDCLASSEXW info = {sizeof(info)};
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
     ASSERT_TRUE(GetClassInfoExW(ATL::GetModuleInstance(), L"PvTestNamedClass", &info));
     EXPECT_EQ(static_cast<UINT>(CS_DBLCLKS), info.style);
     EXPECT_EQ(reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1), info.hbrBackground);
