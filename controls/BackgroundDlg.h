@@ -172,7 +172,8 @@ public:
         return font;
     }
 
-    // Gives a bitmap button a copy of what this dialog painted under it.
+    // Gives a bitmap button (through its BackgroundBitmap()) a copy of what
+    // this dialog painted under it.
     template <class TButton>
     static void CaptureParentBackground(TButton& button, HDC dc)
     {

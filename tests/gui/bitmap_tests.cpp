@@ -281,6 +281,15 @@ TEST_F(Drawer, SourceLargerThanTheImageStillClipsToTheBuffer)
     EXPECT_GT(CountNot(kWhite), 0);
 }
 
+TEST_F(Drawer, LineRunningOffTheImageStopsAtTheImagesMargin)
+{
+    dib.SetSourceRect({0, 0, 1000, 1000});
+    dib.DrawLine(0, 5, 1000, 5, kRed);
+    EXPECT_EQ(kRed, At(W - 3, 5));
+    EXPECT_EQ(kWhite, At(W - 2, 5));
+    EXPECT_EQ(kWhite, At(W - 1, 5));
+}
+
 TEST_F(Drawer, ZeroLengthLineMarksItsPixel)
 {
     dib.DrawLine(7.5f, 9.25f, 7.5f, 9.25f, kRed);

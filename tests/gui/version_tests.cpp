@@ -30,6 +30,7 @@ TEST(TranslationChoice, UserLanguageThenRelativesThenNeutralThenEnglishThenFirst
     const Case cases[] = {
         {"exact match wins over an earlier relative", 0x0409, {0x04B00809, 0x04B00409}, 1},
         {"a relative: same low 8 bits", 0x0409, {0x04E30419, 0x04B00809}, 1},
+        {"a relative before language 0", 0x0C0A, {0x04E30419, 0x04B00000, 0x04E4040A}, 2},
         {"language 0 before English", 0x0C0A, {0x04E30419, 0x04B00409, 0x04B00000}, 2},
         {"English when nothing closer", 0x0C0A, {0x04E30419, 0x04B00809}, 1},
         {"the first entry otherwise", 0x0C0A, {0x04E30419, 0x04E30407}, 0},
