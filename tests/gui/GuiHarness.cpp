@@ -109,6 +109,17 @@ Pixels CaptureScreen(HWND hWnd)
     return p;
 }
 
+Pixels CaptureDisplay(HWND hWnd)
+{
+    PumpMessages(200);
+    RECT r;
+    GetWindowRect(hWnd, &r);
+    HDC screen = GetDC(nullptr);
+    Pixels p = CaptureDC(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
 namespace {
 uint32_t Crc32(const unsigned char* data, size_t size, uint32_t crc = 0)
 {

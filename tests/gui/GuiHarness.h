@@ -40,6 +40,10 @@ Pixels CaptureClient(HWND hWnd);
 // such as an open menu, are windows of their own).
 Pixels CaptureScreen(HWND hWnd);
 
+// What the display shows over the window's rectangle, other windows on top
+// of it (an open menu) included.
+Pixels CaptureDisplay(HWND hWnd);
+
 // Writes build\screenshots\<name>.png beside the executable's folder; false
 // when it could not be written.
 bool SavePng(const Pixels& pixels, const std::string& name);

@@ -144,7 +144,7 @@ TEST_F(Frame, ClickOnAMenuButtonOpensItsPopupWithCheckStatesApplied)
         popupShown = popup && IsWindowVisible(popup);
         HMENU file = GetSubMenu(frame.commandBar.GetMenu(), 0);
         checked = GetMenuState(file, ID_TEST_CHECKED, MF_BYCOMMAND) & MF_CHECKED;
-        gui::SavePng(gui::CaptureScreen(frame), "frame_menu_open");
+        gui::SavePng(gui::CaptureDisplay(frame), "frame_menu_open");
         EndMenu();
     }}, false);
     driver.Start();
