@@ -18,7 +18,7 @@ pelvane_wine_start() {
   fi
   # The first Wine program starts service processes that inherit its output;
   # start them now with output nowhere, so that later piped runs can end.
-  wineserver -p
+  wineserver -p 2>/dev/null || true  # already running for this prefix is fine
   wineboot >/dev/null 2>&1 </dev/null || true
 }
 

@@ -17,7 +17,7 @@ APT_PACKAGES=(
   cmake make pkg-config dpkg-dev autoconf automake libtool
   wine wine32:i386 wine64
   xvfb xauth imagemagick x11-utils
-  pulseaudio pulseaudio-utils sox espeak-ng fonts-wqy-microhei
+  pulseaudio pulseaudio-utils sox espeak-ng fonts-wqy-microhei fonts-wine
   libcrypto++-dev libspeex-dev libopencore-amrnb-dev googletest libgtest-dev g++ python3 file
 )
 
@@ -120,9 +120,26 @@ make_wineprefix() {
   WINEPREFIX=$prefix wineserver -w || true
 }
 
+# Windows' own fonts as Wine ships them (Tahoma, Marlett for the caption
+# buttons), and unmanaged windows: without a window manager on the test
+# display, Wine would wait two seconds for each managed window to unmap.
+configure_wineprefix() {
+  local prefix=${WINEPREFIX:-$ROOT/build/wineprefix} font
+  for font in /usr/share/wine/fonts/*.ttf; do
+    [ -f "$prefix/drive_c/windows/Fonts/$(basename "$font")" ] || cp "$font" "$prefix/drive_c/windows/Fonts/"
+  done
+  if ! grep -q '"Managed"="N"' "$prefix/user.reg" 2>/dev/null; then
+    log "configuring the Wine prefix"
+    WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+      >/dev/null 2>&1 </dev/null || true
+    WINEPREFIX=$prefix wineserver -w || true
+  fi
+}
+
 install_packages
 build_cryptopp
 build_autotools speex speex libspeex.a --disable-binaries
 build_autotools opencore-amr opencore-amr libopencore-amrnb.a
 make_wineprefix
+configure_wineprefix
 log "ready (deps in $DEPS)"

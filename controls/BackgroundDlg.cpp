@@ -1,0 +1,82 @@
+#include "BackgroundDlg.h"
+
+#include "DIBSection.h"
+
+namespace {
+// Where child's client point lies in parent's client area.
+POINT InParent(HWND parent, HWND child, POINT p)
+{
+    ::ClientToScreen(child, &p);
+    ::ScreenToClient(parent, &p);
+    return p;
+}
+
+bool HasBitmap(const WTL::CBitmap* background) { return background && !background->IsNull(); }
+}  // namespace
+
+void PaintParentBackground(HDC dc, HWND parent, HWND child, const WTL::CBitmap* background)
+{
+    if (!HasBitmap(background)) return;
+    RECT client;
+    ::GetClientRect(child, &client);
+    CCompatibleDC memory(dc);
+    HGDIOBJ old = ::SelectObject(memory, *background);
+    POINT origin = InParent(parent, child, {0, 0});
+    ::BitBlt(dc, 0, 0, client.right, client.bottom, memory, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(memory, old);
+}
+
+void PaintParentBackgroundRect(HDC dc, HWND parent, HWND child, const RECT& rect, const WTL::CBitmap* background)
+{
+    if (!HasBitmap(background)) return;
+    CCompatibleDC memory(dc);
+    HGDIOBJ old = ::SelectObject(memory, *background);
+    POINT origin = InParent(parent, child, {rect.left, rect.top});
+    ::BitBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, memory, origin.x, origin.y,
+             SRCCOPY);
+    ::SelectObject(memory, old);
+}
+
+void PaintParentBackgroundVeiled(HDC dc, HWND parent, HWND child, const WTL::CBitmap* background, BYTE alpha)
+{
+    PaintParentBackground(dc, parent, child, background);
+    RECT client;
+    ::GetClientRect(child, &client);
+    VeilRect(dc, client, alpha);
+}
+
+void AlphaBlendConst(HDC destination, int x, int y, int width, int height, HDC source, BYTE alpha)
+{
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+    ::AlphaBlend(destination, x, y, width, height, source, 0, 0, width, height, blend);
+}
+
+void VeilRect(HDC dc, const RECT& rect, BYTE alpha)
+{
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) return;
+    // White with opaque alpha bytes. A bitmap filled by GDI would carry
+    // alpha bytes of 0, and blended as premultiplied that adds the alpha to
+    // every channel instead of laying a veil.
+    CDIBSection white;
+    if (!white.Create(width, -height, 32)) return;
+    DWORD* pixels = static_cast<DWORD*>(white.GetBits());
+    for (size_t i = 0, n = static_cast<size_t>(width) * height; i < n; ++i) pixels[i] = 0xFFFFFFFF;
+    CCompatibleDC memory(dc);
+    HGDIOBJ old = ::SelectObject(memory, white.GetBitmap());
+    AlphaBlendConst(dc, rect.left, rect.top, width, height, memory, alpha);
+    ::SelectObject(memory, old);
+}
+
+void CaptureControlBackground(HWND control, WTL::CBitmap& target, HDC parentDC)
+{
+    RECT client;
+    ::GetClientRect(control, &client);
+    POINT origin = InParent(::GetParent(control), control, {0, 0});
+    target.DeleteObject();
+    target.CreateCompatibleBitmap(parentDC, client.right, client.bottom);
+    CCompatibleDC memory(parentDC);
+    HGDIOBJ old = ::SelectObject(memory, target);
+    ::BitBlt(memory, 0, 0, client.right, client.bottom, parentDC, origin.x, origin.y, SRCCOPY);
+    ::SelectObject(memory, old);
+}

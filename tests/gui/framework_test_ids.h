@@ -1,0 +1,8 @@
+#pragma once
+#define IDD_TEST_DIALOG 9001
+#define IDC_TEST_EDIT 9002
+#define IDR_TEST_FRAME 9100
+#define ID_TEST_OPEN 9101
+#define ID_TEST_CHECKED 9102
+#define ID_TEST_ABOUT 9103
+#define ID_TEST_ACCEL 9104
