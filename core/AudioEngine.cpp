@@ -315,15 +315,20 @@ void AudioEngine::CloseCapture()
     captureInDevice = 0;
 }
 
+// Headers are unprepared outside the lock: the device's callback thread may
+// be waiting for it, and the system may need that thread to unprepare.
 void AudioEngine::FreeCaptureQueue()
 {
-    ScopedLock guard(captureLock);
-    for (WAVEHDR* h : captureQueue) {
+    std::list<WAVEHDR*> headers;
+    {
+        ScopedLock guard(captureLock);
+        headers.swap(captureQueue);
+    }
+    for (WAVEHDR* h : headers) {
         WaveHeader w(h);
         w.UnprepareCapture(captureDevice);
         w.Free();
     }
-    captureQueue.clear();
 }
 
 void AudioEngine::ClosePlayback()
@@ -342,13 +347,16 @@ void AudioEngine::ClosePlayback()
 
 void AudioEngine::FreePlayedBuffers()
 {
-    ScopedLock guard(playedLock);
-    for (WAVEHDR* h : playedList) {
+    std::list<WAVEHDR*> headers;
+    {
+        ScopedLock guard(playedLock);
+        headers.swap(playedList);
+    }
+    for (WAVEHDR* h : headers) {
         WaveHeader w(h);
         w.UnpreparePlayback(playbackDevice);
         w.Free();
     }
-    playedList.clear();
 }
 
 // ---- Device callbacks: they only move headers ----
