@@ -112,7 +112,8 @@ int wmain(int argc, wchar_t** argv)
     crypto.GenerateKeys();
     const int datagrams = 300;
     const double audioMicros = 320000;
-    std::printf("one voice datagram = 16 frames = 320 ms of audio; %d datagrams per codec, one core\n\n",
+    std::printf("one voice datagram = 16 frames = 320 ms of audio; %d datagrams per codec, "
+                "one core\n\n",
                 datagrams);
     std::printf("%-18s %10s %10s %10s %10s %12s %10s\n", "codec", "send us", "receive us",
                 "total us", "cpu us", "of 320 ms", "x realtime");

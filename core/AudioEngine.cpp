@@ -216,8 +216,10 @@ bool AudioEngine::Start()
         playbackQueue.clear();
     }
     captureThread = CreateThread(nullptr, 0, CaptureMain, this, 0, nullptr);
-    receiveThread = captureThread ? CreateThread(nullptr, 0, ReceiveMain, this, 0, nullptr) : nullptr;
-    playbackThread = receiveThread ? CreateThread(nullptr, 0, PlaybackMain, this, 0, nullptr) : nullptr;
+    if (captureThread)
+        receiveThread = CreateThread(nullptr, 0, ReceiveMain, this, 0, nullptr);
+    if (receiveThread)
+        playbackThread = CreateThread(nullptr, 0, PlaybackMain, this, 0, nullptr);
     if (!playbackThread) {
         Stop();
         return false;

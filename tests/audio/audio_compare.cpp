@@ -156,8 +156,8 @@ int main(int argc, char** argv)
     std::printf("correlation=%.3f\nstretch_median=%.3f\nstretch_p10=%.3f\nstretches=%zu\n",
                 atSpeaker.correlation, median, low, stretches.size());
     std::printf("stretch_delay_ms=%.1f..%.1f\n", firstDelay, lastDelay);
-    std::printf("level_ratio=%.2f\nrms_before_speech=%.1f\n", codedRms > 0 ? playedRms / codedRms : 0,
-                before);
+    double ratio = codedRms > 0 ? playedRms / codedRms : 0;
+    std::printf("level_ratio=%.2f\nrms_before_speech=%.1f\n", ratio, before);
 
     bool ok = true;
     auto check = [&](bool good, const char* what) {
@@ -172,7 +172,6 @@ int main(int argc, char** argv)
     check(delayMs >= minDelay && delayMs <= maxDelay && firstDelay >= minDelay &&
               lastDelay <= maxDelay,
           "the delay is outside its bounds");
-    double ratio = codedRms > 0 ? playedRms / codedRms : 0;
     check(ratio > 0.5 && ratio < 2.0, "the played level is not the coded speech's");
     return ok ? 0 : 1;
 }
