@@ -7,6 +7,7 @@
 #include "CryptoCore.h"
 #include "DebugLog.h"
 #include "SoundSet.h"
+#include "VoIPManager.h"
 
 namespace {
 CryptoCore g_cryptoCore;
@@ -15,6 +16,7 @@ std::unique_ptr<CEventLock> g_logLock(new CEventLock);
 AppConfig g_appConfig;
 SoundSet g_soundSet;
 CodecSet g_codecSet;
+VoIPManager g_voipManager;
 }
 
 CryptoCore* GetCryptoCore() { return &g_cryptoCore; }
@@ -23,3 +25,4 @@ CEventLock* GetLogLock() { return g_logLock.get(); }
 AppConfig* GetAppConfig() { return &g_appConfig; }
 SoundSet* GetSoundSet() { return &g_soundSet; }
 CodecSet* GetCodecSet() { return &g_codecSet; }
+VoIPManager* GetVoIPManager() { return &g_voipManager; }

@@ -1,0 +1,83 @@
+// Every received command goes through HandleCmd to its handler; every request
+// goes out through Send.
+#include "CryptoCore.h"
+#include "VoIPManager.h"
+
+// Types 104 to 119 from the server are twins of first-set types that carry
+// their texts enciphered with the built-in key. A row with a call state is
+// only taken in that state.
+const VoIPManager::Route VoIPManager::kRoutes[] = {
+    {CmdHeader::ContactList, &VoIPManager::OnContactList, false, kAnyState},
+    {CmdHeader::ContactListEnc, &VoIPManager::OnContactList, true, kAnyState},
+    {CmdHeader::SessionReply, &VoIPManager::OnSessionReply, false, kAnyState},
+    {CmdHeader::SessionReplyEnc, &VoIPManager::OnSessionReply, true, kAnyState},
+    {CmdHeader::ChatText, &VoIPManager::OnChatText, false, kAnyState},
+    {CmdHeader::ChatTextEnc, &VoIPManager::OnChatText, true, kAnyState},
+    {CmdHeader::ContactKey, &VoIPManager::OnContactKey, false, kAnyState},
+    {CmdHeader::ContactKeyEnc, &VoIPManager::OnContactKey, true, kAnyState},
+    {CmdHeader::ContactState, &VoIPManager::OnContactState, false, kAnyState},
+    {CmdHeader::ContactStateEnc, &VoIPManager::OnContactState, true, kAnyState},
+    {CmdHeader::LoginStep, &VoIPManager::OnLoginStep, false, kAnyState},
+    {CmdHeader::LoginStepEnc, &VoIPManager::OnLoginStep, true, kAnyState},
+    {CmdHeader::RegistrationReply, &VoIPManager::OnRegistrationReply, false, kAnyState},
+    {CmdHeader::RegistrationReplyEnc, &VoIPManager::OnRegistrationReply, true, kAnyState},
+    {CmdHeader::AddContactReply, &VoIPManager::OnAddContactReply, false, kAnyState},
+    {CmdHeader::AddContactReplyEnc, &VoIPManager::OnAddContactReply, true, kAnyState},
+    {CmdHeader::UpdateNotice, &VoIPManager::OnUpdateNotice, false, kAnyState},
+    // The call signalling commands (4/108, 5, 7, 8/109 in state 0, 9 in
+    // state 1, 11 and 14 in state 4, 12, 13, 15, 16, 44) and the file
+    // transfer commands (28, 29/117, 31, 32, 34 to 38) take their rows here
+    // with their handlers; until then they are ignored like any unlisted type.
+};
+
+const VoIPManager::Route* VoIPManager::FindRoute(uint32_t type)
+{
+    for (const Route& r : kRoutes)
+        if (r.type == type)
+            return &r;
+    return nullptr;
+}
+
+int VoIPManager::HandleCmd(CmdMsg& message)
+{
+    uint32_t type = 0;
+    if (!message.GetReader().ReadU32(type).IsOk())
+        return 0;
+    if (type - 2u > 117u)
+        return 0;
+    const Route* route = FindRoute(type);
+    if (!route || (route->callState != kAnyState && route->callState != callState))
+        return 0;
+    (this->*route->handler)(message, route->twin);
+    return 1;
+}
+
+bool VoIPManager::Send(CmdMsg& message)
+{
+    ScopedLock lock(linkLock);
+    return link.Queue(message);
+}
+
+bool VoIPManager::ReadText(BufReader& reader, bool twin, std::string& text) const
+{
+    if (!twin)
+        return reader.ReadString(text).IsOk();
+    Buf enciphered;
+    if (!reader.ReadBuf(enciphered).IsOk())
+        return false;
+    // Deciphered into the 256-byte area and cut at its first zero byte, so
+    // an oversized name yields at most 256 bytes.
+    text = GetCryptoCore()->DecryptName(enciphered);
+    return true;
+}
+
+void VoIPManager::OnUpdateNotice(CmdMsg& message, bool)
+{
+    BufReader& reader = message.GetReader();
+    uint8_t present = 0;
+    if (!reader.ReadU8(present).IsOk() || !present)
+        return;
+    TextPair notice;
+    if (reader.ReadString(notice.first).ReadString(notice.second).IsOk())
+        handlerRegistry.Broadcast(VE_UpdateNotice, notice);
+}

@@ -1,0 +1,284 @@
+// The manager's lifecycle: start and stop, the connect thread with its host
+// rotation and 100 ms pump, the reset, and the watchdog that brings the
+// session back to the primary server.
+#include "VoIPManager.h"
+
+#include <cstring>
+
+#include "AppConfig.h"
+#include "CryptoCore.h"
+#include "DeviceIdentity.h"
+#include "LanguageTable.h"
+
+VoIPManager::VoIPManager()
+    : connectThread(nullptr),
+      watchdogThread(nullptr),
+      serverPort(0),
+      localUdpPort(0),
+      dropConnection(false),
+      callState(0),
+      hostIndex(0),
+      onSecondary(false),
+      fallbackSuccesses(0)
+{
+    stopEvent.Create(1, 0, nullptr);
+}
+
+VoIPManager::~VoIPManager()
+{
+}
+
+void VoIPManager::SetStopFlag(bool stop)
+{
+    stopFlag.Set(stop);
+    if (stop)
+        stopEvent.Set();
+    else
+        stopEvent.Reset();
+}
+
+void VoIPManager::Pause(uint32_t ms)
+{
+    // Stop waits for both threads; a plain Sleep would keep it waiting for
+    // up to a whole watchdog period.
+    WaitForSingleObject(stopEvent.GetHandle(), ms);
+}
+
+std::string VoIPManager::GetOwnName()
+{
+    ScopedLock lock(contactsLock);
+    return ownName;
+}
+
+void VoIPManager::PostText(VoipEventKind kind, int32_t languageId)
+{
+    handlerRegistry.Broadcast(kind, VoipEventText{GetLanguageString(languageId)});
+}
+
+bool VoIPManager::Start(const char* host, uint16_t port, const char* user, const char* pass,
+                        uint16_t udpPortBase)
+{
+    if (connectThread)
+        return false;
+    serverHost = host ? host : "";
+    serverPort = port;
+    userName = user ? user : "";
+    password = pass ? pass : "";
+    const int32_t instance = GetAppConfig()->GetInstanceIndex();
+    localUdpPort = static_cast<uint16_t>(udpPortBase + (instance != -1 ? instance : 0));
+    SetStopFlag(false);
+
+    watchdogThread = CreateThread(nullptr, 0, WatchdogThreadProc, this, 0, nullptr);
+    if (!watchdogThread)
+        return false;
+    connectThread = CreateThread(nullptr, 0, ConnectThreadProc, this, 0, nullptr);
+    if (!connectThread) {
+        // Without a connect thread Stop would not run; end the watchdog here.
+        SetStopFlag(true);
+        WaitForSingleObject(watchdogThread, INFINITE);
+        CloseHandle(watchdogThread);
+        watchdogThread = nullptr;
+        return false;
+    }
+    return true;
+}
+
+void VoIPManager::Stop()
+{
+    if (!connectThread)
+        return;
+    SetStopFlag(true);
+    handlerRegistry.Clear();
+    for (HANDLE* thread : {&watchdogThread, &connectThread}) {
+        if (*thread) {
+            WaitForSingleObject(*thread, INFINITE);
+            CloseHandle(*thread);
+            *thread = nullptr;
+        }
+    }
+    {
+        ScopedLock lock(linkLock);
+        link.Close();
+    }
+}
+
+DWORD WINAPI VoIPManager::ConnectThreadProc(void* manager)
+{
+    VoIPManager* self = static_cast<VoIPManager*>(manager);
+    if (!self->Initialise())
+        return 1;
+    self->RunConnection();
+    return 0;
+}
+
+DWORD WINAPI VoIPManager::WatchdogThreadProc(void* manager)
+{
+    static_cast<VoIPManager*>(manager)->RunWatchdog();
+    return 0;
+}
+
+bool VoIPManager::Initialise()
+{
+    handlerRegistry.Broadcast(VE_StartSucceeded);
+    if (!GetMachineId(identity)) {
+        PostText(VE_StartFailed, 53);
+        return false;
+    }
+    CryptoCore* crypto = GetCryptoCore();
+    if (!crypto->GenerateKeys()) {
+        PostText(VE_StartFailed, 55);
+        return false;
+    }
+    unsigned char area[kLoginArea];
+    std::memset(area, 0, sizeof(area));
+    uint32_t n = crypto->EncryptWithBuiltinKey(identity, static_cast<uint32_t>(identity.size()), area);
+    encryptedIdentity.Assign(area, static_cast<int>(n));
+    std::memset(area, 0, sizeof(area));
+    n = crypto->EncryptWithBuiltinKey(userName, static_cast<uint32_t>(userName.size()), area);
+    encryptedUserName.Assign(area, static_cast<int>(n));
+    link.AddHandler(this);
+    return true;
+}
+
+std::string VoIPManager::ChooseServerHost()
+{
+    AppConfig* config = GetAppConfig();
+    const int32_t index = hostIndex;
+    if (index <= 0) {
+        hostIndex = index + 1;
+        return config->GetServerHost();
+    }
+    if (index == 1) {
+        hostIndex = 2;
+        return config->GetBackupServerHost();
+    }
+    hostIndex = 0;
+    return std::string();
+}
+
+bool VoIPManager::ConnectToServer()
+{
+    const std::string host = ChooseServerHost();
+    if (host.empty()) {
+        handlerRegistry.Broadcast(VE_ConnectFailed);
+        onSecondary = false;
+        return false;
+    }
+    handlerRegistry.Broadcast(VE_Connecting);
+    link.Close();
+    if (!link.Connect(host.c_str(), serverPort)) {
+        handlerRegistry.Broadcast(VE_ConnectFailed);
+        onSecondary = false;
+        return false;
+    }
+    AppConfig* config = GetAppConfig();
+    if (host == config->GetServerHost())
+        onSecondary = false;
+    else if (host == config->GetBackupServerHost())
+        onSecondary = true;
+    handlerRegistry.Broadcast(VE_Connected);
+    return true;
+}
+
+void VoIPManager::RunConnection()
+{
+    while (!IsStopping()) {
+        {
+            // The login is the first message of every connection: a window's
+            // request waiting for the lock goes out after it.
+            ScopedLock lock(linkLock);
+            if (ConnectToServer())
+                SendLogin();
+        }
+        if (!link.IsConnected()) {
+            Pause(kRetryPauseMs);
+            continue;
+        }
+        while (!IsStopping()) {
+            bool lost;
+            {
+                ScopedLock lock(linkLock);
+                lost = !link.Pump() || dropConnection;
+                if (lost) {
+                    ResetSession();
+                    // Held through the pause, so that no request reaches the
+                    // closed link before the next connection.
+                    Pause(kResetPauseMs);
+                }
+            }
+            if (lost)
+                break;
+            ReportProbedPath();
+            // The file-transfer pump runs here, once per pass.
+            Pause(kPumpPeriodMs);
+        }
+    }
+}
+
+void VoIPManager::ReportProbedPath()
+{
+    if (callState == 2) {
+        SendProbeReport(false);
+        callState = 4;
+    }
+    if (callState == 3) {
+        SendProbeReport(true);
+        callState = 4;
+    }
+}
+
+void VoIPManager::ResetSession()
+{
+    hostIndex = 0;
+    onSecondary = false;
+    fallbackSuccesses = 0;
+    dropConnection = false;
+    // Taken here, so that a reset from the watchdog or a window never closes
+    // the link under a running pump; the connect thread already holds it.
+    ScopedLock lock(linkLock);
+    handlerRegistry.Broadcast(VE_CallEnded);
+    link.Close();
+    handlerRegistry.Broadcast(VE_SessionReset);
+}
+
+void VoIPManager::RunWatchdog()
+{
+    while (!IsStopping()) {
+        if (onSecondary && !dropConnection && TestPrimaryServer()) {
+            if (fallbackSuccesses < kFallbackTestsCounted)
+                ++fallbackSuccesses;
+            else
+                ResetSession();
+        }
+        Pause(kWatchdogPeriodMs);
+    }
+}
+
+bool VoIPManager::TestPrimaryServer()
+{
+    // An empty host would resolve to this computer.
+    const std::string host = GetAppConfig()->GetServerHost();
+    if (host.empty())
+        return false;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET)
+        return false;
+    sockaddr_in addr = {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(GetServerPort());
+    addr.sin_addr.s_addr = inet_addr(host.c_str());
+    if (addr.sin_addr.s_addr == INADDR_NONE) {
+        hostent* entry = gethostbyname(host.c_str());
+        if (!entry) {
+            closesocket(s);
+            return false;
+        }
+        addr.sin_addr.s_addr = 0;
+        if (entry->h_addrtype == AF_INET && entry->h_length == 4 && entry->h_addr_list
+            && entry->h_addr_list[0])
+            addr.sin_addr.s_addr = *reinterpret_cast<const u_long*>(entry->h_addr_list[0]);
+    }
+    const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0;
+    closesocket(s);
+    return ok;
+}

@@ -1,0 +1,165 @@
+// The session manager: owns the link to the relay server, keeps it connected
+// (primary, secondary, and back to the primary), signs the user in, runs every
+// received command on its connect thread and reports to the windows as events.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "Buf.h"
+#include "CmdMsg.h"
+#include "ContactTable.h"
+#include "HandlerRegistry.h"
+#include "Locks.h"
+#include "StreamConnection.h"
+
+class FileTransferSession;
+
+// Marks the objects that build and send requests; no operations of its own.
+class VoIPMessageSender {
+};
+
+class VoIPManager : public Net::TCPStreamCmdHandler, public VoIPMessageSender {
+public:
+    static const uint32_t kPumpPeriodMs = 100;
+    static const uint32_t kRetryPauseMs = 1000;
+    static const uint32_t kResetPauseMs = 3000;
+    static const uint32_t kWatchdogPeriodMs = 5000;
+    // Successful primary tests that only count; the next one returns to it.
+    static const int32_t kFallbackTestsCounted = 3;
+    // Enciphered identity and user name are made in an area of this size.
+    static const uint32_t kLoginArea = 1024;
+
+    VoIPManager();
+    ~VoIPManager();
+    VoIPManager(const VoIPManager&) = delete;
+    VoIPManager& operator=(const VoIPManager&) = delete;
+
+    // ---- lifecycle ----
+    // False when already started (nothing changes) or a thread cannot start.
+    bool Start(const char* serverHost, uint16_t serverPort, const char* userName,
+               const char* password, uint16_t udpPortBase);
+    void Stop();
+    // Callable from any thread; the link is closed under the link lock, so
+    // never in the middle of a pump.
+    void ResetSession();
+    void SetDropConnection(bool drop) { dropConnection = drop; }
+    bool GetDropConnection() const { return dropConnection; }
+    bool IsStopping() { return stopFlag.Get(); }
+    void SetStopFlag(bool stop);
+    bool IsOnSecondary() const { return onSecondary; }
+    uint16_t GetServerPort() const { return serverPort; }
+    const std::string& GetIdentity() const { return identity; }
+    std::string GetOwnName();
+    uint16_t GetLocalUdpPort() const { return localUdpPort; }
+    HandlerRegistry& GetHandlerRegistry() { return handlerRegistry; }
+    bool IsConnected() const { return link.IsConnected(); }
+    int32_t GetCallState() const { return callState; }
+
+    // ---- commands ----
+    // The one send path: queues the message on the link under the link lock.
+    bool Send(CmdMsg& message);
+    int HandleCmd(CmdMsg& message) override;
+
+    // ---- sign-in ----
+    bool SendLogin();
+    void SendSessionRequest();
+    void RegisterDevice(const std::string& deviceName, const std::string& deviceKind);
+    void SendCommand120();
+
+    // ---- contacts, keys and chat ----
+    void GetContacts(ContactTable& out);
+    void SendContactQueries();
+    bool SendContactQuery(const std::string& name);
+    bool RequestPeerKey(const std::string& name);
+    bool SendChatMessage(const std::string& name, const std::wstring& text);
+    bool EncryptForContact(const std::string& name, const std::wstring& text, Buf& cipher);
+    void StorePeerKey(const std::string& name, const Buf& key);
+    void RemovePeerKey(const std::string& name);
+    bool HasPeerKey(const std::string& name);
+    void AddContact(const std::string& name);
+
+    // ---- calls ----
+    bool SendProbeReport(bool viaServer);
+
+private:
+    static DWORD WINAPI ConnectThreadProc(void* manager);
+    static DWORD WINAPI WatchdogThreadProc(void* manager);
+    bool Initialise();
+    std::string ChooseServerHost();
+    bool ConnectToServer();
+    void RunConnection();
+    void RunWatchdog();
+    bool TestPrimaryServer();
+    // Sleeps, but wakes at once when Stop is called.
+    void Pause(uint32_t ms);
+    void ReportProbedPath();
+    // The identity, user name and password digest every login command starts with.
+    void AppendLoginFields(CmdMsg& message);
+
+    // ---- incoming commands ----
+    // A text of the message: plain in a first-set type, enciphered with the
+    // built-in key in its twin.
+    bool ReadText(BufReader& reader, bool twin, std::string& text) const;
+    void OnUpdateNotice(CmdMsg& message, bool twin);
+    void OnLoginStep(CmdMsg& message, bool twin);
+    void OnRegistrationReply(CmdMsg& message, bool twin);
+    void OnSessionReply(CmdMsg& message, bool twin);
+    void OnContactList(CmdMsg& message, bool twin);
+    void ReadContactList(CmdMsg& message, bool twin);
+    void OnContactState(CmdMsg& message, bool twin);
+    void OnContactKey(CmdMsg& message, bool twin);
+    void OnChatText(CmdMsg& message, bool twin);
+    void OnAddContactReply(CmdMsg& message, bool twin);
+    void PostText(VoipEventKind kind, int32_t languageId);
+
+    typedef void (VoIPManager::*Handler)(CmdMsg& message, bool twin);
+    struct Route {
+        uint32_t type;
+        Handler handler;
+        bool twin;
+        // The call state the command is taken in; kAnyState takes it always.
+        int32_t callState;
+    };
+    static const int32_t kAnyState = -1;
+    static const Route kRoutes[];
+    static const Route* FindRoute(uint32_t type);
+
+    HandlerRegistry handlerRegistry;
+    StreamConnection link;
+    CriticalSection linkLock;
+    HANDLE connectThread;
+    HANDLE watchdogThread;
+    std::string serverHost;
+    uint16_t serverPort;
+    std::string userName;
+    std::string password;
+    std::string identity;
+    std::string ownName;
+    uint16_t localUdpPort;
+    Buf encryptedUserName;
+    Buf encryptedIdentity;
+    ContactTable contacts;
+    CriticalSection contactsLock;
+    LockedBool stopFlag;
+    CEvent stopEvent;
+    std::atomic<bool> dropConnection;
+    std::atomic<int32_t> callState;
+    std::map<std::string, Buf> peerKeys;
+    CriticalSection peerKeysLock;
+    // The file-transfer sessions by transfer id, owned by the transfer code.
+    std::map<std::string, FileTransferSession*> outgoingTransfers;
+    CriticalSection outgoingLock;
+    std::map<std::string, FileTransferSession*> incomingTransfers;
+    CriticalSection incomingLock;
+    std::atomic<int32_t> hostIndex;
+    std::atomic<bool> onSecondary;
+    std::atomic<int32_t> fallbackSuccesses;
+};
+
+VoIPManager* GetVoIPManager();
