@@ -1,0 +1,420 @@
+// The session manager's handling of server commands, fed with bodies built
+// here byte by byte: routing and twins, truncated and oversized input, the
+// session reply's statuses and the pad, contacts, keys and chat, and the
+// requests made while there is no link.
+#include <windows.h>
+
+#include <cryptopp/aes.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AppConfig.h"
+#include "CryptoCore.h"
+#include "FolderFiles.h"
+#include "LanguageTable.h"
+#include "TestHex.h"
+#include "VoIPManager.h"
+
+namespace {
+
+typedef std::vector<unsigned char> Bytes;
+
+const char kBuiltinKeyHex[] = "e3b9131dd4b3f16db7332a2ade8cd0d459fdab550621c08da088a536b31466fb";
+
+// Whole blocks enciphered with the built-in key, as the server does it,
+// without the client's own name cipher and its length limit.
+Bytes ServerEncipher(const std::string& text, size_t size)
+{
+    Bytes plain(size, 0);
+    std::memcpy(plain.data(), text.data(), std::min(text.size(), size));
+    Bytes key = FromHex(kBuiltinKeyHex);
+    CryptoPP::AES::Encryption aes(key.data(), key.size());
+    Bytes out(size);
+    for (size_t i = 0; i + 16 <= size; i += 16)
+        aes.ProcessBlock(plain.data() + i, out.data() + i);
+    return out;
+}
+
+size_t Rounded(size_t n) { return n ? (n + 15) & ~size_t(15) : 16; }
+
+// A server message body: little-endian fields back to back.
+class Body {
+public:
+    explicit Body(uint32_t type, bool twin = false) : twin_(twin) { U32(type); }
+    Body& U8(uint8_t v)
+    {
+        bytes.push_back(v);
+        return *this;
+    }
+    Body& U32(uint32_t v)
+    {
+        for (int i = 0; i < 4; ++i)
+            bytes.push_back(static_cast<unsigned char>(v >> (8 * i)));
+        return *this;
+    }
+    Body& Str(const std::string& s)
+    {
+        bytes.insert(bytes.end(), s.begin(), s.end());
+        bytes.push_back(0);
+        return *this;
+    }
+    Body& Blob(const Bytes& b)
+    {
+        U32(static_cast<uint32_t>(b.size()));
+        bytes.insert(bytes.end(), b.begin(), b.end());
+        return *this;
+    }
+    Body& Blob(const Buf& b) { return Blob(Bytes(b.GetData(), b.GetData() + b.GetSize())); }
+    // A text: plain in a first-set type, enciphered in its twin.
+    Body& Text(const std::string& s) { return twin_ ? Blob(ServerEncipher(s, Rounded(s.size()))) : Str(s); }
+
+    Bytes bytes;
+
+private:
+    bool twin_;
+};
+
+// An event as one comparable line: the kind and the payload's texts.
+std::string Describe(const VoipEvent& e)
+{
+    std::string s = std::to_string(e.GetKind());
+    if (auto* p = e.Payload<VoipEventText>())
+        s += ":" + p->text;
+    else if (auto* p = e.Payload<VoipEventChat>())
+        s += ":" + p->first + "|" + p->second + "|" + std::string(p->wide.begin(), p->wide.end());
+    else if (auto* p = e.Payload<TextPair>())
+        s += ":" + p->first + "|" + p->second;
+    else if (auto* p = e.Payload<VoipEventTextInt>())
+        s += ":" + p->text + "|" + std::to_string(p->value);
+    return s;
+}
+
+std::string Lang(int id) { return GetLanguageString(id); }
+
+class Manager : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_TRUE(LoadLanguage(0));
+        ASSERT_TRUE(GetCryptoCore()->GenerateKeys());
+    }
+
+    void SetUp() override
+    {
+        GetAppConfig()->SetInstanceIndex(-1);
+        manager.reset(new VoIPManager);
+        manager->GetHandlerRegistry().RegisterHandler(&events);
+        DropPad();
+    }
+
+    void TearDown() override
+    {
+        manager->GetHandlerRegistry().Clear();
+        while (VoipEvent* e = events.PopEvent())
+            delete e;
+        DeleteFileAt(BesideExe(L"conf.dat").c_str());
+    }
+
+    static void DropPad()
+    {
+        DeleteFileAt(BesideExe(L"conf.dat").c_str());
+        GetCryptoCore()->LoadPad();
+        ASSERT_FALSE(GetCryptoCore()->HasPad());
+    }
+
+    static Bytes MakePad(size_t n)
+    {
+        Bytes pad(n);
+        for (size_t i = 0; i < n; ++i)
+            pad[i] = static_cast<unsigned char>(i * 7 + 1);
+        return pad;
+    }
+
+    void Deliver(const Bytes& body, size_t keep)
+    {
+        unsigned char* p = AllocBytes(static_cast<int>(keep));
+        if (keep)
+            std::memcpy(p, body.data(), keep);
+        CmdMsg message(p, static_cast<int>(keep));
+        manager->HandleCmd(message);
+    }
+    void Deliver(const Body& body) { Deliver(body.bytes, body.bytes.size()); }
+
+    std::vector<std::string> Events()
+    {
+        std::vector<std::string> seen;
+        while (VoipEvent* e = events.PopEvent()) {
+            seen.push_back(Describe(*e));
+            delete e;
+        }
+        return seen;
+    }
+
+    std::vector<std::string> Names()
+    {
+        ContactTable table;
+        manager->GetContacts(table);
+        std::vector<std::string> names;
+        for (const auto& kv : table.Entries())
+            names.push_back(kv.second.name + "|" + kv.second.secondText);
+        return names;
+    }
+
+    std::unique_ptr<VoIPManager> manager;
+    CoreMessageHandler events;
+};
+
+typedef std::vector<std::string> Seen;
+
+TEST_F(Manager, IgnoresTypesOutsideTheTableAndBodiesWithoutAType)
+{
+    // Each would make a login-step or contact-list handler post an event,
+    // were it routed to one.
+    for (uint32_t type : {0u, 1u, 3u, 10u, 17u, 23u, 43u, 45u, 100u, 103u, 110u, 118u, 120u, 121u,
+                          0xFFFFFFFFu}) {
+        Deliver(Body(type).U8(0).Str("reason").U32(0));
+        EXPECT_EQ(Seen(), Events()) << type;
+    }
+    Bytes shortBody = {24, 0, 0};
+    Deliver(shortBody, shortBody.size());
+    EXPECT_EQ(Seen(), Events());
+}
+
+TEST_F(Manager, TwinTypesCarryTheirTextsEnciphered)
+{
+    struct Case {
+        uint32_t plain, twin;
+        void (*build)(Body&);
+        Seen expected;
+    };
+    const Case cases[] = {
+        {2, 105, [](Body& b) { b.U32(2).Text("bob@x").Text("Bob B").Text("carol@x").Text("Carol C"); },
+         {"9"}},
+        {22, 104, [](Body& b) { b.Text("bob@x").U32(3); }, {"20:bob@x|3"}},
+        {24, 114, [](Body& b) { b.U8(0).Text("Wrong password"); }, {"21:Wrong password"}},
+        {26, 115, [](Body& b) { b.U8(0).Text("Name taken"); }, {"23:Name taken"}},
+        {40, 119, [](Body& b) { b.U8(0).Text("dave@x").Text("No such user"); },
+         {"31:dave@x|No such user"}},
+        {40, 119, [](Body& b) { b.U8(1).Text("dave@x"); }, {"32:dave@x"}},
+        {18, 111, [](Body& b) { b.Text("bob@x").Text("Bob B").Blob(Bytes(90, 1)); },
+         {"18:bob@x|Bob B|"}},
+    };
+    for (const Case& k : cases) {
+        for (bool twin : {false, true}) {
+            Body body(twin ? k.twin : k.plain, twin);
+            k.build(body);
+            Deliver(body);
+            EXPECT_EQ(k.expected, Events()) << k.plain << " twin " << twin;
+        }
+    }
+    for (bool twin : {false, true}) {
+        Body list(twin ? 105 : 2, twin);
+        list.U32(2).Text("bob@x").Text("Bob B").Text("carol@x").Text("Carol C");
+        Deliver(list);
+        EXPECT_EQ(Seen({"bob@x|Bob B", "carol@x|Carol C"}), Names()) << twin;
+    }
+}
+
+TEST_F(Manager, TruncatedBodiesReportTheirTextOrStaySilent)
+{
+    struct Case {
+        const char* what;
+        Body body;
+        Seen whole;
+        // What any shorter body may give.
+        Seen allowed;
+    };
+    const std::string incomplete = "7:" + Lang(58);
+    Case cases[] = {
+        {"login accepted", Body(24).U8(1).U8(0).Str("Office PC"), {"6", "7:" + Lang(52)},
+         {"21:" + Lang(58)}},
+        {"login refused", Body(24).U8(0).Str("Wrong password"), {"21:Wrong password"},
+         {"21:" + Lang(58)}},
+        {"registration refused", Body(26).U8(0).Str("Name taken"), {"23:Name taken"},
+         {"23:" + Lang(59)}},
+        {"session refused", Body(6).U32(4).Str("Account closed"), {"7:Account closed"}, {incomplete}},
+        {"session with a new pad", Body(6).U32(1).Blob(MakePad(2048)).U32(5).Str("Alice").U32(1)
+             .Str("bob@x").Str("Bob B"), {"9", "25"}, {incomplete, "9", "25"}},
+        {"contact list", Body(2).U32(1).Str("bob@x").Str("Bob B"), {"9"}, {"9"}},
+        {"contact state", Body(22).Str("bob@x").U32(1), {"20:bob@x|1"}, {}},
+        {"contact key", Body(20).Str("bob@x").Blob(Bytes(49, 2)), {}, {}},
+        {"chat", Body(18).Str("bob@x").Str("Bob B").Blob(Bytes(90, 1)), {"18:bob@x|Bob B|"}, {}},
+        {"add refused", Body(40).U8(0).Str("dave@x").Str("No such user"), {"31:dave@x|No such user"},
+         {"31:dave@x|"}},
+        {"update", Body(42).U8(1).Str("9.9").Str("http://u/"), {"35:9.9|http://u/"}, {}},
+    };
+    for (Case& k : cases) {
+        for (size_t keep = 4; keep < k.body.bytes.size(); ++keep) {
+            DropPad();
+            Deliver(k.body.bytes, keep);
+            for (const std::string& e : Events()) {
+                bool known = false;
+                for (const std::string& a : k.allowed)
+                    known = known || a == e;
+                EXPECT_TRUE(known) << k.what << ", " << keep << " bytes: " << e;
+            }
+        }
+        DropPad();
+        Deliver(k.body);
+        EXPECT_EQ(k.whole, Events()) << k.what;
+    }
+}
+
+TEST_F(Manager, OversizedEncipheredNamesAreCutAtTheirArea)
+{
+    struct Case {
+        size_t size;
+        size_t expectedLength;
+    } cases[] = {{16, 16}, {250, 240}, {256, 256}, {272, 256}, {4096, 256}};
+    for (const Case& k : cases) {
+        const std::string name(k.size, 'n');
+        Deliver(Body(104).Blob(ServerEncipher(name, k.size)).U32(2));
+        EXPECT_EQ(Seen({"20:" + std::string(k.expectedLength, 'n') + "|2"}), Events()) << k.size;
+
+        Deliver(Body(105).U32(1).Blob(ServerEncipher(name, k.size)).Blob(ServerEncipher("x", 16)));
+        EXPECT_EQ(Seen({std::string(k.expectedLength, 'n') + "|x"}), Names()) << k.size;
+        Events();
+    }
+}
+
+TEST_F(Manager, ContactListsStopAtTheBodyAndKeepTheFirstOfEqualNames)
+{
+    Deliver(Body(2).U32(0xFFFFFFFFu).Str("bob@x").Str("Bob").Str("carol@x").Str("Carol"));
+    EXPECT_EQ(Seen({"bob@x|Bob", "carol@x|Carol"}), Names());
+    EXPECT_EQ(Seen({"9"}), Events());
+
+    ContactTable first;
+    manager->GetContacts(first);
+    Deliver(Body(2).U32(3).Str("bob@x").Str("Bob").Str("carol@x").Str("Carol").Str("bob@x").Str("Other"));
+    EXPECT_EQ(Seen({"bob@x|Bob", "carol@x|Carol"}), Names());
+    ContactTable second;
+    manager->GetContacts(second);
+    // Numbers keep growing across refills.
+    EXPECT_GT(second.Entries().begin()->first, first.Entries().rbegin()->first);
+
+    Deliver(Body(2).U32(5));
+    EXPECT_EQ(Seen(), Names());
+}
+
+TEST_F(Manager, SessionReplyStatusesAndThePad)
+{
+    const Bytes pad = MakePad(2048);
+    struct Case {
+        const char* what;
+        bool padHeld;
+        Body body;
+        Seen events;
+        // The pad file afterwards: empty for none.
+        Bytes file;
+    };
+    Case cases[] = {
+        {"selects the held pad", true, Body(6).U32(0).U32(9).Str("Alice").U32(1).Str("bob@x").Str("Bob"),
+         {"9", "25"}, pad},
+        {"no pad to select", false, Body(6).U32(0).U32(9).Str("Alice").U32(1).Str("bob@x").Str("Bob"),
+         {"7:" + Lang(60)}, {}},
+        {"adopts a new pad", false, Body(6).U32(1).Blob(pad).U32(9).Str("Alice").U32(1).Str("bob@x").Str("Bob"),
+         {"9", "25"}, pad},
+        {"refuses a short pad", false, Body(6).U32(1).Blob(MakePad(2047)).U32(9).Str("Alice").U32(0),
+         {"7:" + Lang(61)}, {}},
+        {"keeps the held pad", true, Body(6).U32(1).Blob(MakePad(2049)).U32(9).Str("Alice").U32(0),
+         {"7:" + Lang(61)}, pad},
+        {"offset beyond the pad", false, Body(6).U32(1).Blob(pad).U32(2040).Str("Alice").U32(0),
+         {"7:" + Lang(62)}, pad},
+        {"status 2", false, Body(6).U32(2), {"7:" + Lang(63)}, {}},
+        {"status 3", false, Body(6).U32(3).U32(0).Str("x"), {"7:" + Lang(63)}, {}},
+        {"status 4", false, Body(6).U32(4).Str("Account closed"), {"7:Account closed"}, {}},
+    };
+    for (Case& k : cases) {
+        DropPad();
+        Deliver(Body(2).U32(1).Str("old@x").Str("Old"));
+        Events();
+        if (k.padHeld) {
+            WriteAll(BesideExe(L"conf.dat"), pad);
+            ASSERT_TRUE(GetCryptoCore()->LoadPad());
+        }
+        Deliver(k.body);
+        EXPECT_EQ(k.events, Events()) << k.what;
+        EXPECT_EQ(k.file, ReadAll(BesideExe(L"conf.dat"))) << k.what;
+        const bool signedIn = k.events == Seen({"9", "25"});
+        EXPECT_EQ(signedIn ? Seen({"bob@x|Bob"}) : Seen({"old@x|Old"}), Names()) << k.what;
+        if (signedIn) {
+            EXPECT_EQ("Alice", manager->GetOwnName());
+            EXPECT_EQ(0, std::memcmp(pad.data(), GetCryptoCore()->GetPadKey(), 32)) << k.what;
+        }
+    }
+}
+
+TEST_F(Manager, ChatTextsAreOpenedWithTheOwnKey)
+{
+    CryptoCore peer;
+    ASSERT_TRUE(peer.GenerateKeys());
+    Buf ownKey, cipher;
+    ASSERT_TRUE(GetCryptoCore()->GetPublicKey(ownKey));
+    ASSERT_TRUE(peer.EncryptForPeer(L"hello there", ownKey, cipher));
+    Deliver(Body(18).Str("bob@x").Str("Bob B").Blob(cipher));
+    EXPECT_EQ(Seen({"18:bob@x|Bob B|hello there"}), Events());
+
+    // A text for another key, or damaged on the way, arrives empty.
+    Buf peerKey, other;
+    ASSERT_TRUE(peer.GetPublicKey(peerKey));
+    ASSERT_TRUE(peer.EncryptForPeer(L"not for you", peerKey, other));
+    Bytes damaged(cipher.GetData(), cipher.GetData() + cipher.GetSize());
+    damaged[damaged.size() - 1] ^= 1;
+    for (const Bytes& c : {Bytes(other.GetData(), other.GetData() + other.GetSize()), damaged, Bytes()}) {
+        Deliver(Body(18).Str("bob@x").Str("Bob B").Blob(c));
+        EXPECT_EQ(Seen({"18:bob@x|Bob B|"}), Events());
+    }
+}
+
+TEST_F(Manager, PeerKeysFollowKeyMessagesAndContactStates)
+{
+    Deliver(Body(20).Str("bob@x").Blob(Bytes(49, 2)));
+    EXPECT_TRUE(manager->HasPeerKey("bob@x"));
+    // An empty key leaves the held one; state 0 keeps it too.
+    Deliver(Body(20).Str("bob@x").Blob(Bytes()));
+    Deliver(Body(22).Str("bob@x").U32(0));
+    EXPECT_TRUE(manager->HasPeerKey("bob@x"));
+    Deliver(Body(22).Str("bob@x").U32(1));
+    EXPECT_FALSE(manager->HasPeerKey("bob@x"));
+    Deliver(Body(113, true).Text("carol@x").Blob(Bytes(49, 3)));
+    EXPECT_TRUE(manager->HasPeerKey("carol@x"));
+    EXPECT_EQ(Seen({"20:bob@x|0", "20:bob@x|1"}), Events());
+}
+
+TEST_F(Manager, RequestsWithoutALinkAreRefusedAndSaySo)
+{
+    Buf key;
+    ASSERT_TRUE(GetCryptoCore()->GetPublicKey(key));
+    manager->StorePeerKey("bob@x", key);
+    EXPECT_FALSE(manager->SendChatMessage("bob@x", L"hi"));
+    EXPECT_FALSE(manager->RequestPeerKey("bob@x"));
+    EXPECT_FALSE(manager->SendContactQuery("bob@x"));
+    manager->RegisterDevice("Office PC", "PC");
+    manager->AddContact("dave@x");
+    manager->AddContact(std::string(300, 'd'));
+    EXPECT_EQ(Seen({"23:" + Lang(50), "31:dave@x|" + Lang(71), "31:" + std::string(300, 'd') + "|" + Lang(71)}),
+              Events());
+
+    // A known device: its name is kept, then the session request cannot go.
+    GetAppConfig()->SetDeviceName("");
+    Deliver(Body(114, true).U8(1).U8(0).Text("Office PC"));
+    EXPECT_EQ("Office PC", GetAppConfig()->GetDeviceName());
+    EXPECT_EQ(Seen({"6", "7:" + Lang(52)}), Events());
+    Deliver(Body(24).U8(1).U8(1).Str("ignored"));
+    EXPECT_EQ(Seen({"22"}), Events());
+}
+
+TEST_F(Manager, UpdateNoticeNeedsItsFlagAndBothTexts)
+{
+    Deliver(Body(42).U8(0).Str("9.9").Str("http://u/"));
+    Deliver(Body(42).U8(1).Str("9.9"));
+    EXPECT_EQ(Seen(), Events());
+    Deliver(Body(42).U8(1).Str("9.9").Str("http://u/"));
+    EXPECT_EQ(Seen({"35:9.9|http://u/"}), Events());
+}
+
+}  // namespace
