@@ -52,9 +52,19 @@ int VoIPManager::HandleCmd(CmdMsg& message)
     return 1;
 }
 
+namespace {
+bool IsSignInCommand(uint32_t type)
+{
+    return type == CmdHeader::LoginRequest || type == CmdHeader::SessionRequest
+        || type == CmdHeader::DeviceRegistration || type == CmdHeader::RepeatedCredentials;
+}
+}  // namespace
+
 bool VoIPManager::Send(CmdMsg& message)
 {
     ScopedLock lock(linkLock);
+    if (!sessionReady && !IsSignInCommand(message.GetCommand()))
+        return false;
     return link.Queue(message);
 }
 

@@ -183,6 +183,7 @@ void VoIPManager::OnSessionReply(CmdMsg& message, bool twin)
         return;
     }
     ReadContactList(message, twin);
+    sessionReady = true;
     handlerRegistry.Broadcast(VE_ContactsChanged);
     handlerRegistry.Broadcast(VE_SignedIn);
 }

@@ -19,7 +19,8 @@ VoIPManager::VoIPManager()
       callState(0),
       hostIndex(0),
       onSecondary(false),
-      fallbackSuccesses(0)
+      fallbackSuccesses(0),
+      sessionReady(false)
 {
     stopEvent.Create(1, 0, nullptr);
 }
@@ -236,6 +237,7 @@ void VoIPManager::ResetSession()
     // Taken here, so that a reset from the watchdog or a window never closes
     // the link under a running pump; the connect thread already holds it.
     ScopedLock lock(linkLock);
+    sessionReady = false;
     handlerRegistry.Broadcast(VE_CallEnded);
     link.Close();
     handlerRegistry.Broadcast(VE_SessionReset);

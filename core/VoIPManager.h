@@ -59,10 +59,14 @@ public:
     uint16_t GetLocalUdpPort() const { return localUdpPort; }
     HandlerRegistry& GetHandlerRegistry() { return handlerRegistry; }
     bool IsConnected() const { return link.IsConnected(); }
+    // From an accepted session reply until the next reset.
+    bool IsSignedIn() const { return sessionReady; }
     int32_t GetCallState() const { return callState; }
 
     // ---- commands ----
     // The one send path: queues the message on the link under the link lock.
+    // Only the sign-in commands go out before the session is signed in: any
+    // other would reach the server ahead of its session and be dropped there.
     bool Send(CmdMsg& message);
     int HandleCmd(CmdMsg& message) override;
 
@@ -160,6 +164,7 @@ private:
     std::atomic<int32_t> hostIndex;
     std::atomic<bool> onSecondary;
     std::atomic<int32_t> fallbackSuccesses;
+    std::atomic<bool> sessionReady;
 };
 
 VoIPManager* GetVoIPManager();

@@ -233,7 +233,8 @@ public:
             m->ResetSession();
             Emit("RESULT reset");
         } else if (verb == "state") {
-            Emit("RESULT state connected=" + std::to_string(m->IsConnected()) + " secondary="
+            Emit("RESULT state connected=" + std::to_string(m->IsConnected())
+                 + " signed=" + std::to_string(m->IsSignedIn()) + " secondary="
                  + std::to_string(m->IsOnSecondary()) + " own=" + Escape(m->GetOwnName())
                  + " device=" + Escape(GetAppConfig()->GetDeviceName())
                  + " identity=" + Escape(m->GetIdentity()) + " udp=" + std::to_string(m->GetLocalUdpPort()));

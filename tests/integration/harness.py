@@ -1,0 +1,284 @@
+"""Runs console clients (session_driver.exe under Wine) against the test relay.
+
+Every client is an installation of its own: a folder with the driver, the
+language files and its own pvconf.dat and conf.dat, and a Wine prefix of its
+own (hard links to the base prefix, with a registry copy of its own and so a
+machine GUID and a device identity of its own), with a wineserver of its own.
+"""
+import os
+import re
+import shutil
+import socket
+import subprocess
+import threading
+import time
+import uuid
+
+ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+WINE_ENV = {
+    "WINEDEBUG": "-all",
+    "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d",
+}
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def escape(text):
+    """The driver's way of printing a text."""
+    data = text.encode("cp1252") if isinstance(text, str) else text
+    return "".join(chr(b) if 0x21 <= b <= 0x7E and b not in b"|%" else "%%%02X" % b for b in data)
+
+
+def language_texts():
+    path = os.path.join(ROOT, "resources", "dat", "string_engilsh.txt")
+    with open(path, "rb") as f:
+        return f.read().decode("cp1252").split("\r\n")
+
+
+def free_port(kind=socket.SOCK_STREAM, host="127.0.0.1"):
+    s = socket.socket(socket.AF_INET, kind)
+    s.bind((host, 0))
+    port = s.getsockname()[1]
+    s.close()
+    return port
+
+
+class Relay:
+    def __init__(self, work, name, binary, host="127.0.0.1", port=0, extra=()):
+        self.name = name
+        self.log_path = os.path.join(work, name + ".log")
+        info = os.path.join(work, name + ".info")
+        args = [binary, "--host", host, "--port", str(port), "--control-port", "0",
+                "--log", self.log_path, "--info", info, "--pace-ms", "0", "--lifetime", "900"]
+        args += list(extra)
+        self.out = open(os.path.join(work, name + ".out"), "w")
+        self.process = subprocess.Popen(args, stdout=self.out, stderr=subprocess.STDOUT,
+                                        stdin=subprocess.DEVNULL)
+        deadline = time.time() + 10
+        while not os.path.exists(info):
+            check(self.process.poll() is None, "%s did not start" % name)
+            check(time.time() < deadline, "%s wrote no info file" % name)
+            time.sleep(0.02)
+        values = dict(line.split("=", 1) for line in open(info).read().split())
+        self.host = host
+        self.port = int(values["tcp"])
+        self.control = socket.create_connection(("127.0.0.1", int(values["control"])))
+        self.replies = self.control.makefile("r")
+
+    def ctl(self, line, ok=True):
+        self.control.sendall((line + "\n").encode())
+        reply = self.replies.readline().rstrip("\n")
+        if ok:
+            check(reply.startswith("ok"), "%s: %s -> %s" % (self.name, line, reply))
+        return reply
+
+    def wait_log(self, text, ms=15000):
+        return self.ctl("wait %d %s" % (ms, text))
+
+    def log(self):
+        with open(self.log_path, encoding="latin-1") as f:
+            return f.read()
+
+    def stop(self):
+        if self.process.poll() is None:
+            try:
+                self.ctl("quit", ok=False)
+                self.process.wait(5)
+            except Exception:
+                self.process.kill()
+                self.process.wait()
+        self.control.close()
+        self.out.close()
+
+
+class Client:
+    """One installation with its own Wine prefix, and its driver process."""
+
+    def __init__(self, work, name, binaries, base_prefix):
+        self.name = name
+        self.folder = os.path.join(work, name)
+        self.install = os.path.join(self.folder, "install")
+        os.makedirs(self.install)
+        shutil.copy2(os.path.join(binaries, "session_driver.exe"), self.install)
+        shutil.copytree(os.path.join(binaries, "dat"), os.path.join(self.install, "dat"),
+                        ignore=shutil.ignore_patterns("*.txt"))
+        self.prefix = os.path.join(self.folder, "prefix")
+        make_prefix(base_prefix, self.prefix)
+        self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
+        self.env.pop("WINESERVER", None)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+        # The services the first program starts inherit its output: nowhere.
+        subprocess.run(["wineboot"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.process = None
+        self.runs = 0
+
+    def launch(self, *options):
+        check(self.process is None, "%s is already running" % self.name)
+        self.runs += 1
+        self.lines = []
+        self.cursor = 0
+        # When each line was last matched.
+        self.stamps = {}
+        self.cond = threading.Condition()
+        self.stderr = open(os.path.join(self.folder, "stderr-%d.txt" % self.runs), "w")
+        self.transcript = open(os.path.join(self.folder, "transcript-%d.txt" % self.runs), "w")
+        self.started = time.time()
+        self.process = subprocess.Popen(
+            ["wine", os.path.join(self.install, "session_driver.exe")] + [str(o) for o in options],
+            env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.stderr,
+            cwd=self.install)
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for raw in self.process.stdout:
+            line = raw.decode("latin-1").rstrip("\r\n")
+            stamp = time.time() - self.started
+            self.transcript.write("%8.3f %s\n" % (stamp, line))
+            self.transcript.flush()
+            with self.cond:
+                self.lines.append((stamp, line))
+                self.cond.notify_all()
+        with self.cond:
+            self.lines.append((time.time() - self.started, None))
+            self.cond.notify_all()
+
+    def send(self, command):
+        self.process.stdin.write((command + "\n").encode("utf-8"))
+        self.process.stdin.flush()
+
+    def expect(self, pattern, timeout=20):
+        """The next line (after the last one matched) that matches; returns it."""
+        regex = re.compile(pattern)
+        deadline = time.time() + timeout
+        with self.cond:
+            while True:
+                while self.cursor < len(self.lines):
+                    stamp, line = self.lines[self.cursor]
+                    self.cursor += 1
+                    check(line is not None, "%s ended while waiting for %r" % (self.name, pattern))
+                    if regex.fullmatch(line):
+                        self.last_stamp = stamp
+                        self.stamps[line] = stamp
+                        return line
+                left = deadline - time.time()
+                check(left > 0, "%s: no line %r within %ss" % (self.name, pattern, timeout))
+                self.cond.wait(left)
+
+    def events(self, count, timeout=20):
+        """The next count event lines, in order."""
+        return [self.expect(r"EV .*", timeout) for _ in range(count)]
+
+    def command(self, command, timeout=20):
+        """Runs a command and returns the words of its RESULT line."""
+        self.send(command)
+        verb = command.split(" ", 1)[0]
+        return self.expect(r"RESULT %s.*" % re.escape(verb), timeout).split(" ")[2:]
+
+    def seen(self):
+        with self.cond:
+            return [line for _, line in self.lines if line is not None]
+
+    def quit(self, timeout=30):
+        if self.process is None:
+            return
+        try:
+            self.send("quit")
+        except OSError:
+            pass
+        try:
+            self.process.wait(timeout)
+        finally:
+            self.stop()
+        check("BYE" in self.seen(), "%s did not end cleanly" % self.name)
+
+    def stop(self):
+        if self.process is None:
+            return
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.stderr.close()
+        self.transcript.close()
+        self.process = None
+
+    def file(self, name):
+        path = os.path.join(self.install, name)
+        return open(path, "rb").read() if os.path.exists(path) else None
+
+    def close(self):
+        self.stop()
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL)
+
+
+def make_prefix(base, prefix):
+    """A prefix that shares the base's files but has registry files, and so a
+    machine GUID, of its own."""
+    subprocess.run(["cp", "-al", base, prefix], check=True)
+    for reg in ("system.reg", "user.reg", "userdef.reg"):
+        path = os.path.join(prefix, reg)
+        data = open(path, "rb").read()
+        os.unlink(path)
+        if reg == "system.reg":
+            data = re.sub(rb'"MachineGuid"="[0-9a-f-]+"',
+                          b'"MachineGuid"="%s"' % str(uuid.uuid4()).encode(), data)
+        open(path, "wb").write(data)
+
+
+class Session:
+    """The relays and clients of one scenario, all ended when it ends."""
+
+    def __init__(self, work, relay_binary, binaries, base_prefix):
+        if os.path.exists(work):
+            shutil.rmtree(work)
+        os.makedirs(work)
+        self.work = work
+        self.relay_binary = relay_binary
+        self.binaries = binaries
+        self.base_prefix = base_prefix
+        self.relays = []
+        self.clients = []
+        self.texts = language_texts()
+
+    def relay(self, name="relay", **kw):
+        r = Relay(self.work, name, self.relay_binary, **kw)
+        self.relays.append(r)
+        return r
+
+    def client(self, name):
+        c = Client(self.work, name, self.binaries, self.base_prefix)
+        self.clients.append(c)
+        return c
+
+    def text(self, k):
+        return escape(self.texts[k])
+
+    def close(self):
+        for c in self.clients:
+            try:
+                c.close()
+            except Exception:
+                pass
+        for r in self.relays:
+            try:
+                r.stop()
+            except Exception:
+                pass
+
+    def dump(self):
+        for c in self.clients:
+            for f in sorted(os.listdir(c.folder)):
+                if f.startswith("transcript") or f.startswith("stderr"):
+                    print("---- %s %s" % (c.name, f))
+                    print(open(os.path.join(c.folder, f), encoding="latin-1").read()[-6000:])
+        for r in self.relays:
+            print("---- %s log" % r.name)
+            print(r.log()[-8000:])
