@@ -237,6 +237,7 @@ class Session:
     """The relays and clients of one scenario, all ended when it ends."""
 
     def __init__(self, work, relay_binary, binaries, base_prefix):
+        work, binaries, base_prefix = (os.path.abspath(p) for p in (work, binaries, base_prefix))
         if os.path.exists(work):
             shutil.rmtree(work)
         os.makedirs(work)

@@ -417,4 +417,56 @@ TEST_F(Manager, UpdateNoticeNeedsItsFlagAndBothTexts)
     EXPECT_EQ(Seen({"35:9.9|http://u/"}), Events());
 }
 
+uint16_t FreePort(int type)
+{
+    SOCKET s = socket(AF_INET, type, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    int len = sizeof(a);
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+    closesocket(s);
+    return ntohs(a.sin_port);
+}
+
+TEST_F(Manager, StartsOnceRotatesHostsAndStops)
+{
+    WSADATA wsa;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+    manager->Stop();  // never started: nothing happens
+    AppConfig* config = GetAppConfig();
+    config->SetInstanceIndex(2);
+    config->SetServerHost("127.0.0.1");
+    config->SetBackupServerHost("");
+    const uint16_t refused = FreePort(SOCK_STREAM);
+    const uint16_t base = FreePort(SOCK_DGRAM);
+    ASSERT_TRUE(manager->Start("127.0.0.1", refused, "a@x", "pw", base));
+    EXPECT_EQ(base + 2, manager->GetLocalUdpPort());
+    EXPECT_FALSE(manager->Start("10.0.0.1", 1, "b@x", "other", 9000));
+    EXPECT_EQ(base + 2, manager->GetLocalUdpPort());
+    EXPECT_EQ(refused, manager->GetServerPort());
+
+    // Primary refused, the empty secondary and the pause attempt connect
+    // nowhere, then the primary again.
+    const Seen rotation = {"0", "3", "2", "2", "2", "3", "2"};
+    Seen seen;
+    for (int i = 0; i < 300 && seen.size() < rotation.size(); ++i) {
+        Sleep(50);
+        for (const std::string& e : Events())
+            seen.push_back(e);
+    }
+    EXPECT_EQ(rotation, Seen(seen.begin(), seen.begin() + std::min(seen.size(), rotation.size())));
+
+    manager->Stop();
+    Events();
+    Sleep(1500);
+    EXPECT_EQ(Seen(), Events()) << "no events once stopped";
+    manager->GetHandlerRegistry().RegisterHandler(&events);
+    EXPECT_TRUE(manager->Start("127.0.0.1", refused, "a@x", "pw", base));
+    manager->Stop();
+    config->SetInstanceIndex(-1);
+    WSACleanup();
+}
+
 }  // namespace
