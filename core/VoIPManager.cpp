@@ -6,9 +6,11 @@
 #include <cstring>
 
 #include "AppConfig.h"
+#include "CodecSet.h"
 #include "CryptoCore.h"
 #include "DeviceIdentity.h"
 #include "LanguageTable.h"
+#include "UdpSocket.h"
 
 VoIPManager::VoIPManager()
     : connectThread(nullptr),
@@ -123,6 +125,10 @@ bool VoIPManager::Initialise()
     handlerRegistry.Broadcast(VE_StartSucceeded);
     if (!GetMachineId(identity)) {
         PostText(VE_StartFailed, 53);
+        return false;
+    }
+    if (!GetCodecSet()->Init()) {
+        PostText(VE_StartFailed, 54);
         return false;
     }
     CryptoCore* crypto = GetCryptoCore();
@@ -258,9 +264,8 @@ void VoIPManager::RunWatchdog()
 
 bool VoIPManager::TestPrimaryServer()
 {
-    // An empty host would resolve to this computer.
-    const std::string host = GetAppConfig()->GetServerHost();
-    if (host.empty())
+    uint32_t address = 0;
+    if (!ResolveHost(GetAppConfig()->GetServerHost().c_str(), address))
         return false;
     SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
     if (s == INVALID_SOCKET)
@@ -268,18 +273,7 @@ bool VoIPManager::TestPrimaryServer()
     sockaddr_in addr = {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(GetServerPort());
-    addr.sin_addr.s_addr = inet_addr(host.c_str());
-    if (addr.sin_addr.s_addr == INADDR_NONE) {
-        hostent* entry = gethostbyname(host.c_str());
-        if (!entry) {
-            closesocket(s);
-            return false;
-        }
-        addr.sin_addr.s_addr = 0;
-        if (entry->h_addrtype == AF_INET && entry->h_length == 4 && entry->h_addr_list
-            && entry->h_addr_list[0])
-            addr.sin_addr.s_addr = *reinterpret_cast<const u_long*>(entry->h_addr_list[0]);
-    }
+    addr.sin_addr.s_addr = address;
     const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0;
     closesocket(s);
     return ok;
