@@ -61,7 +61,6 @@ public:
     bool IsConnected() const { return link.IsConnected(); }
     // From an accepted session reply until the next reset.
     bool IsSignedIn() const { return sessionReady; }
-    int32_t GetCallState() const { return callState; }
 
     // ---- commands ----
     // The one send path: queues the message on the link under the link lock.
