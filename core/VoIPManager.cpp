@@ -103,6 +103,7 @@ void VoIPManager::Stop()
         ScopedLock lock(linkLock);
         link.Close();
     }
+    mediaEngine.CloseSocket();
 }
 
 DWORD WINAPI VoIPManager::ConnectThreadProc(void* manager)
@@ -134,6 +135,10 @@ bool VoIPManager::Initialise()
     CryptoCore* crypto = GetCryptoCore();
     if (!crypto->GenerateKeys()) {
         PostText(VE_StartFailed, 55);
+        return false;
+    }
+    if (!mediaEngine.OpenSocket(localUdpPort)) {
+        PostText(VE_StartFailed, 56);
         return false;
     }
     unsigned char area[kLoginArea];

@@ -11,6 +11,7 @@
 #include <map>
 #include <string>
 
+#include "AudioEngine.h"
 #include "Buf.h"
 #include "CmdMsg.h"
 #include "ContactTable.h"
@@ -57,6 +58,7 @@ public:
     const std::string& GetIdentity() const { return identity; }
     std::string GetOwnName();
     uint16_t GetLocalUdpPort() const { return localUdpPort; }
+    AudioEngine& GetAudioEngine() { return mediaEngine; }
     HandlerRegistry& GetHandlerRegistry() { return handlerRegistry; }
     bool IsConnected() const { return link.IsConnected(); }
     // From an accepted session reply until the next reset.
@@ -149,6 +151,7 @@ private:
     Buf encryptedIdentity;
     ContactTable contacts;
     CriticalSection contactsLock;
+    AudioEngine mediaEngine;
     LockedBool stopFlag;
     CEvent stopEvent;
     std::atomic<bool> dropConnection;

@@ -469,4 +469,30 @@ TEST_F(Manager, StartsOnceRotatesHostsAndStops)
     WSACleanup();
 }
 
+TEST_F(Manager, ATakenMediaPortFailsTheSetUpAndStopStillEnds)
+{
+    WSADATA wsa;
+    ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+    SOCKET taken = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a = {};
+    a.sin_family = AF_INET;
+    ASSERT_EQ(0, bind(taken, reinterpret_cast<sockaddr*>(&a), sizeof(a)));
+    int len = sizeof(a);
+    getsockname(taken, reinterpret_cast<sockaddr*>(&a), &len);
+    GetAppConfig()->SetServerHost("127.0.0.1");
+    ASSERT_TRUE(manager->Start("127.0.0.1", FreePort(SOCK_STREAM), "a@x", "pw", ntohs(a.sin_port)));
+    Seen seen;
+    for (int i = 0; i < 200 && seen.size() < 2; ++i) {
+        Sleep(50);
+        for (const std::string& e : Events())
+            seen.push_back(e);
+    }
+    EXPECT_EQ(Seen({"0", "1:" + Lang(56)}), seen);
+    // The ended connect thread still counts as started until Stop.
+    EXPECT_FALSE(manager->Start("127.0.0.1", 1, "a@x", "pw", 1));
+    manager->Stop();
+    closesocket(taken);
+    WSACleanup();
+}
+
 }  // namespace
