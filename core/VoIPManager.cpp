@@ -101,6 +101,7 @@ void VoIPManager::Stop()
     }
     {
         ScopedLock lock(linkLock);
+        sessionReady = false;
         link.Close();
     }
     mediaEngine.CloseSocket();
@@ -195,14 +196,16 @@ bool VoIPManager::ConnectToServer()
 void VoIPManager::RunConnection()
 {
     while (!IsStopping()) {
+        bool connected;
         {
-            // The login is the first message of every connection: a window's
-            // request waiting for the lock goes out after it.
+            // Under the lock, so that the login is the first message of
+            // every connection.
             ScopedLock lock(linkLock);
-            if (ConnectToServer())
+            connected = ConnectToServer();
+            if (connected)
                 SendLogin();
         }
-        if (!link.IsConnected()) {
+        if (!connected) {
             Pause(kRetryPauseMs);
             continue;
         }
@@ -213,8 +216,9 @@ void VoIPManager::RunConnection()
                 lost = !link.Pump() || dropConnection;
                 if (lost) {
                     ResetSession();
-                    // Held through the pause, so that no request reaches the
-                    // closed link before the next connection.
+                    // Held through the pause: a window's request waits, then
+                    // finds the link closed or the new session not yet signed
+                    // in, and is refused.
                     Pause(kResetPauseMs);
                 }
             }

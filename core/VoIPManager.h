@@ -61,7 +61,7 @@ public:
     AudioEngine& GetAudioEngine() { return mediaEngine; }
     HandlerRegistry& GetHandlerRegistry() { return handlerRegistry; }
     bool IsConnected() const { return link.IsConnected(); }
-    // From an accepted session reply until the next reset.
+    // From an accepted session reply until the next reset or stop.
     bool IsSignedIn() const { return sessionReady; }
 
     // ---- commands ----
@@ -72,12 +72,15 @@ public:
     int HandleCmd(CmdMsg& message) override;
 
     // ---- sign-in ----
+    // RegisterDevice refuses an overlong device name the same way.
     bool SendLogin();
     void SendSessionRequest();
     void RegisterDevice(const std::string& deviceName, const std::string& deviceKind);
     void SendCommand120();
 
     // ---- contacts, keys and chat ----
+    // A name longer than CryptoCore::kMaxNameLength cannot travel: the
+    // requests refuse it (false, or their failure event) instead of cutting it.
     void GetContacts(ContactTable& out);
     void SendContactQueries();
     bool SendContactQuery(const std::string& name);
