@@ -71,6 +71,19 @@ struct Canvas {
 };
 }  // namespace
 
+HBITMAP PatternBitmap(int width, int height)
+{
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP b = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!b) return nullptr;
+    uint32_t* p = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) p[y * width + x] = Pattern(x, y);
+    return b;
+}
+
 Pixels CaptureDC(HDC dc, int x, int y, int width, int height)
 {
     if (width <= 0 || height <= 0) return Pixels();

@@ -31,6 +31,17 @@ inline int Blue(uint32_t p) { return p & 0xFF; }
 // True when every channel is within tolerance.
 bool Near(uint32_t a, uint32_t b, int tolerance);
 
+// A surface whose every pixel tells where it is, and a top-down 32-bit
+// bitmap of it.
+inline uint32_t Pattern(int x, int y) { return Rgb((x * 3) & 0xFF, (y * 5) & 0xFF, (x + y) & 0xFF); }
+HBITMAP PatternBitmap(int width, int height);
+// A channel and a pixel under the white veil the painted pages lay.
+inline int Veil(int c, int alpha = 25) { return c + (255 - c) * alpha / 255; }
+inline uint32_t Veiled(uint32_t p, int alpha = 25)
+{
+    return Rgb(Veil(Red(p), alpha), Veil(Green(p), alpha), Veil(Blue(p), alpha));
+}
+
 // Reads width x height pixels from (x, y) of a DC.
 Pixels CaptureDC(HDC dc, int x, int y, int width, int height);
 // What the window paints into its client area when asked with

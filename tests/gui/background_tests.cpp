@@ -8,7 +8,11 @@
 #include "GuiHarness.h"
 #include "WindowImpl.h"
 
+using gui::Pattern;
+using gui::PatternBitmap;
 using gui::Rgb;
+using gui::Veil;
+using gui::Veiled;
 
 namespace {
 // The English texts of the banner's slots.
@@ -19,24 +23,6 @@ void FillBannerTexts()
                               L"AES 256 Bits"};
     for (int k = 0; k < 9; ++k) lstrcpynW(LanguageTable[129 + k], texts[k], kLanguageSlotUnits);
 }
-
-// A surface whose every pixel tells where it is.
-uint32_t Pattern(int x, int y) { return Rgb((x * 3) & 0xFF, (y * 5) & 0xFF, (x + y) & 0xFF); }
-
-HBITMAP PatternBitmap(int width, int height)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP b = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    uint32_t* p = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) p[y * width + x] = Pattern(x, y);
-    return b;
-}
-
-int Veil(int c, int alpha = 25) { return c + (255 - c) * alpha / 255; }
-uint32_t Veiled(uint32_t p) { return Rgb(Veil(gui::Red(p)), Veil(gui::Green(p)), Veil(gui::Blue(p))); }
 
 // The conversation window's part: it owns the background and shows it at
 // its top-left over white.
