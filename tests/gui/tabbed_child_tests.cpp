@@ -169,6 +169,7 @@ TEST_F(TabbedChild, SelectingATabShowsItsViewAndHidesTheOtherAfterwards)
     host.GetTabCtrl().SetCurSel(1);
     EXPECT_EQ(views[1].m_hWnd, host.GetActiveView());
     EXPECT_EQ((std::vector<std::string>{"Alice shown", "Contacts hidden"}), events);
+    EXPECT_EQ(views[1].m_hWnd, GetFocus());
     EXPECT_EQ(Client(views[1]), WTL::CRect(0, 0, HostClient().right, HostClient().bottom - host.GetTabAreaHeight()));
 
     // Selecting the view already shown changes nothing.
@@ -270,6 +271,32 @@ TEST_F(TabbedChild, TheStripsClicksReachTheParent)
         if (n.code != CTCN_SELCHANGE && n.code != CTCN_SELCHANGING) codes.push_back(n.code);
     EXPECT_EQ((std::vector<int>{int(NM_DBLCLK), CTCN_CLOSE, CTCN_MOVEITEM}), codes);
     for (const auto& n : log) EXPECT_EQ(strip.m_hWnd, n.from);
+}
+
+TEST_F(TabbedChild, ClickingTheSelectedTabOrDroppingATabFocusesItsView)
+{
+    Make(CTCS_TOOLTIPS | CTCS_BOTTOM | CTCS_DRAGREARRANGE);
+    host.AddTab(views[0], L"Contacts");
+    host.AddTab(views[1], L"Alice");
+    auto& strip = host.GetTabCtrl();
+    strip.SetFocus();
+    const POINT first = WTL::CRect(strip.GetItem(0)->GetRect()).CenterPoint();
+    strip.SendMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(first.x, first.y));
+    strip.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(first.x, first.y));
+    EXPECT_EQ(views[0].m_hWnd, GetFocus());
+
+    // A drag ends with the dragged tab's view focused.
+    const POINT second = WTL::CRect(strip.GetItem(1)->GetRect()).CenterPoint();
+    strip.SendMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(second.x, second.y));
+    strip.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(second.x - 1, second.y));
+    ASSERT_TRUE(strip.IsDragging());
+    EXPECT_EQ(strip.m_hWnd, GetFocus());
+    strip.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(second.x - 1, second.y));
+    EXPECT_EQ(views[1].m_hWnd, GetFocus());
+
+    // The window itself hands its focus on to the active view.
+    host.SetFocus();
+    EXPECT_EQ(views[1].m_hWnd, GetFocus());
 }
 
 TEST_F(TabbedChild, KeysCommandsAndForwardedMessagesGoToTheActiveView)
