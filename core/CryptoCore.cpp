@@ -3,7 +3,6 @@
 #include <cryptopp/filters.h>
 #include <cryptopp/hex.h>
 #include <cryptopp/md5.h>
-#include <cryptopp/oids.h>
 
 #include <algorithm>
 #include <cstring>
@@ -54,11 +53,6 @@ Integer DecodeInteger(const Buf& in)
     return Integer(in.GetData(), static_cast<size_t>(in.GetSize()));
 }
 
-bool KeyIsMade(const ChatEcies::PrivateKey& key)
-{
-    return key.GetPrivateExponent().NotZero();
-}
-
 }  // namespace
 
 CryptoCore::CryptoCore()
@@ -94,13 +88,11 @@ bool CryptoCore::GenerateKeys()
             sessionKey[i] = randomPool.GenerateByte();
         KeySession();
 
-        ownPrivateKey.Initialize(randomPool, CryptoPP::ASN1::secp384r1());
-        ownPrivateKey.AccessGroupParameters().SetPointCompression(true);
-        ownPrivateKey.MakePublicKey(ownPublicKey);
-        ownPublicKey.AccessGroupParameters().SetPointCompression(true);
     } catch (...) {
         return false;
     }
+    if (!Ecies::MakeKeyPair(randomPool, ownPrivateKey, ownPublicKey))
+        return false;
     LoadPad();
     builtinEncryptor.SetKey(kBuiltinKey, kKeySize);
     builtinDecryptor.SetKey(kBuiltinKey, kKeySize);
@@ -317,81 +309,34 @@ std::string CryptoCore::DecryptName(const Buf& in) const
 
 bool CryptoCore::GetPublicKey(Buf& out) const
 {
-    if (!KeyIsMade(ownPrivateKey) || !out.Resize(kPublicKeySize))
-        return false;
-    try {
-        ownPublicKey.GetGroupParameters().GetCurve().EncodePoint(
-            out.GetData(), ownPublicKey.GetPublicElement(), true);
-    } catch (...) {
-        out.Free();
-        return false;
-    }
-    return true;
+    return Ecies::ExportPoint(ownPrivateKey, ownPublicKey, out);
 }
 
 bool CryptoCore::EncryptForPeer(const std::wstring& text, const Buf& peerKey, Buf& out) const
 {
-    out.Free();
-    try {
-        ChatEcies::PublicKey peer;
-        peer.AccessGroupParameters().Initialize(CryptoPP::ASN1::secp384r1());
-        peer.AccessGroupParameters().SetPointCompression(true);
-        const CryptoPP::ECP& curve = peer.GetGroupParameters().GetCurve();
-        CryptoPP::ECP::Point point;
-        if (!curve.DecodePoint(point, peerKey.GetData(), peerKey.GetSize()) || point.identity
-            || !curve.VerifyPoint(point))
-            return false;
-        peer.SetPublicElement(point);
-
-        // UTF-16LE units and a zero unit, whatever the width of wchar_t here.
-        SecByteBlock plain(2 * text.size() + 2);
-        for (size_t i = 0; i <= text.size(); ++i) {
-            unsigned unit = i < text.size() ? static_cast<unsigned>(text[i]) : 0;
-            plain[2 * i] = static_cast<CryptoPP::byte>(unit);
-            plain[2 * i + 1] = static_cast<CryptoPP::byte>(unit >> 8);
-        }
-
-        ChatEcies::Encryptor encryptor(peer);
-        encryptor.AccessKey().AccessGroupParameters().SetPointCompression(true);
-        size_t n = encryptor.CiphertextLength(plain.size());
-        if (n == 0 || !out.Resize(static_cast<int>(n)))
-            return false;
-        CryptoPP::AutoSeededRandomPool rng;
-        encryptor.Encrypt(rng, plain, plain.size(), out.GetData());
-    } catch (...) {
-        out.Free();
-        return false;
+    // UTF-16LE units and a zero unit, whatever the width of wchar_t here.
+    SecByteBlock plain(2 * text.size() + 2);
+    for (size_t i = 0; i <= text.size(); ++i) {
+        unsigned unit = i < text.size() ? static_cast<unsigned>(text[i]) : 0;
+        plain[2 * i] = static_cast<CryptoPP::byte>(unit);
+        plain[2 * i + 1] = static_cast<CryptoPP::byte>(unit >> 8);
     }
-    return true;
+    return Ecies::EncryptTo(peerKey, plain.data(), plain.size(), out);
 }
 
 bool CryptoCore::DecryptFromPeer(const Buf& cipher, std::wstring& text) const
 {
     text.clear();
-    if (!KeyIsMade(ownPrivateKey))
+    SecByteBlock plain;
+    size_t length = 0;
+    if (!Ecies::DecryptWith(ownPrivateKey, cipher, plain, length))
         return false;
-    try {
-        ChatEcies::Decryptor decryptor(ownPrivateKey);
-        decryptor.AccessKey().AccessGroupParameters().SetPointCompression(true);
-        size_t size = static_cast<size_t>(cipher.GetSize());
-        size_t most = decryptor.MaxPlaintextLength(size);
-        if (most == 0)
-            return false;
-        SecByteBlock plain(most);
-        CryptoPP::DecodingResult r =
-            decryptor.Decrypt(CryptoPP::NullRNG(), cipher.GetData(), size, plain);
-        if (!r.isValidCoding)
-            return false;
-        // Taken by the recovered length: a text without its zero unit ends there.
-        for (size_t i = 0; i + 1 < r.messageLength; i += 2) {
-            wchar_t unit = static_cast<wchar_t>(plain[i] | (plain[i + 1] << 8));
-            if (!unit)
-                break;
-            text.push_back(unit);
-        }
-    } catch (...) {
-        text.clear();
-        return false;
+    // Taken by the recovered length: a text without its zero unit ends there.
+    for (size_t i = 0; i + 1 < length; i += 2) {
+        wchar_t unit = static_cast<wchar_t>(plain[i] | (plain[i + 1] << 8));
+        if (!unit)
+            break;
+        text.push_back(unit);
     }
     return true;
 }

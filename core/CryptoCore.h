@@ -9,7 +9,6 @@
 
 #include <cryptopp/aes.h>
 #include <cryptopp/dh.h>
-#include <cryptopp/eccrypto.h>
 #include <cryptopp/osrng.h>
 #include <cryptopp/secblock.h>
 #include <cryptopp/sha.h>
@@ -19,14 +18,9 @@
 #include <vector>
 
 #include "Buf.h"
+#include "Ecies.h"
 
 typedef std::vector<Buf> BufList;
-
-// Peers built against other releases of the library exist, so every option
-// of the scheme is spelled out: SHA-1 KDF2 and HMAC, DHAES mode off.
-typedef CryptoPP::ECIES<CryptoPP::ECP, CryptoPP::SHA1, CryptoPP::NoCofactorMultiplication, false,
-                        false>
-    ChatEcies;
 
 class CryptoCore {
 public:
@@ -37,9 +31,8 @@ public:
     // Longest name text that fits the area together with its terminator.
     static constexpr uint32_t kMaxNameLength = kNameArea - 1;
     static constexpr uint32_t kVerificationUnits = 32;
-    // Compressed point, then the 20-byte tag: a ciphertext is plaintext + 69.
-    static constexpr uint32_t kEciesOverhead = 69;
-    static constexpr uint32_t kPublicKeySize = 49;
+    static constexpr uint32_t kEciesOverhead = Ecies::kOverhead;
+    static constexpr uint32_t kPublicKeySize = Ecies::kPublicKeySize;
 
     CryptoCore();
     CryptoCore(const CryptoCore&) = delete;

@@ -7,28 +7,9 @@
 
 #include "FileHandle.h"
 #include "Locks.h"
+#include "TempFolder.h"
 
 namespace {
-
-class TempFolder : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        wchar_t base[MAX_PATH];
-        ASSERT_NE(0u, GetTempPathW(MAX_PATH, base));
-        dir_ = std::wstring(base) + L"pvfiles_" + std::to_wstring(GetCurrentProcessId());
-        ASSERT_TRUE(CreateDirectoryW(dir_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-    }
-    void TearDown() override
-    {
-        for (const wchar_t* n : {L"a.bin", L"b.bin"})
-            DeleteFileW(Path(n).c_str());
-        RemoveDirectoryW(dir_.c_str());
-    }
-    std::wstring Path(const wchar_t* name) const { return dir_ + L"\\" + name; }
-
-    std::wstring dir_;
-};
 
 TEST_F(TempFolder, OpenReadCreatesAMissingFileWhoseFirstReadFails)
 {
