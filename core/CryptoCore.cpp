@@ -24,6 +24,8 @@ const unsigned kDhModulusBits = 512;
 // Offers come from peers through the server; a modulus far beyond what any
 // client generates would only stall the connection thread.
 const unsigned kMaxOfferedModulusBits = 4096;
+// Level 2 also tests p and (p - 1) / 2 for primality.
+const int kOfferValidation = 2;
 const uint32_t kBlock = CryptoPP::AES::BLOCKSIZE;
 
 uint32_t RoundUp(uint32_t length)
@@ -83,6 +85,7 @@ bool CryptoCore::GenerateKeys()
         dhPublic.New(dhDomain.PublicKeyLength());
         dhAgreed.New(dhDomain.AgreedValueLength());
         dhDomain.GenerateKeyPair(randomPool, dhPrivate, dhPublic);
+        answerPublic.New(0);
 
         for (uint32_t i = 0; i < kKeySize; ++i)
             sessionKey[i] = randomPool.GenerateByte();
@@ -183,13 +186,15 @@ bool CryptoCore::AcceptKeyOffer(const BufList& offer)
 
 bool CryptoCore::AgreeWithGroup(const Integer& p, const Integer& g, const Buf& peerPublic)
 {
-    // Built aside and adopted only when the agreement succeeds, so that a
-    // refused offer leaves the group, the pair and the session key as they were.
-    if (p.BitCount() > kMaxOfferedModulusBits)
+    // The offered group serves this exchange only: the own group and pair
+    // stay for the offers this side makes, so that no peer can choose the
+    // group of every later call. It must be a real safe-prime group of a
+    // sensible size, checked before any agreement.
+    if (p.BitCount() < kDhModulusBits || p.BitCount() > kMaxOfferedModulusBits)
         return false;
     CryptoPP::DH domain;
     domain.AccessGroupParameters().Initialize(p, g);
-    if (!domain.GetGroupParameters().Validate(randomPool, 0))
+    if (!domain.GetGroupParameters().Validate(randomPool, kOfferValidation))
         return false;
     SecByteBlock priv(domain.PrivateKeyLength());
     SecByteBlock pub(domain.PublicKeyLength());
@@ -200,9 +205,7 @@ bool CryptoCore::AgreeWithGroup(const Integer& p, const Integer& g, const Buf& p
     domain.GenerateKeyPair(randomPool, priv, pub);
     if (!domain.Agree(agreed, priv, peerPublic.GetData(), true))
         return false;
-    dhDomain.AccessGroupParameters().Initialize(p, g);
-    dhPrivate.swap(priv);
-    dhPublic.swap(pub);
+    answerPublic.swap(pub);
     dhAgreed.swap(agreed);
     DeriveSessionKey();
     return true;
@@ -210,8 +213,10 @@ bool CryptoCore::AgreeWithGroup(const Integer& p, const Integer& g, const Buf& p
 
 bool CryptoCore::MakeKeyAnswer(BufList& out) const
 {
+    // Until an offer is accepted the answer carries the own public value.
+    const SecByteBlock& value = answerPublic.size() ? answerPublic : dhPublic;
     Buf pub, sent;
-    if (!pub.Assign(dhPublic.data(), static_cast<int>(dhPublic.size())))
+    if (!pub.Assign(value.data(), static_cast<int>(value.size())))
         return false;
     EncryptWithPadKey(pub, sent);
     out.push_back(sent);

@@ -121,6 +121,8 @@ private:
     unsigned char padKey[kKeySize];
     CryptoPP::AES::Encryption padEncryptor;
     CryptoPP::AES::Decryption padDecryptor;
+    // The own public value of the last accepted offer, in the offerer's group.
+    CryptoPP::SecByteBlock answerPublic;
 };
 
 CryptoCore* GetCryptoCore();

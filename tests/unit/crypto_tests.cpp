@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cryptopp/aes.h>
+#include <cryptopp/dh.h>
 #include <cryptopp/modes.h>
 #include <cryptopp/oids.h>
 
@@ -205,10 +206,20 @@ TEST(KeyExchange, OfferAndAnswerAgreeOnOneKeyAndCode)
     EXPECT_EQ(5u, std::wcslen(a.GetVerificationCode()));
     EXPECT_EQ(std::wstring(a.GetVerificationCode()), std::wstring(b.GetVerificationCode()));
 
-    // The accepting side took the offered group: its next offer carries it.
+    // The offered group served this exchange only: the accepting side's own
+    // offers keep its own group, so no peer picks the group of later calls.
     BufList again;
     ASSERT_TRUE(b.MakeKeyOffer(again));
-    EXPECT_EQ(offer[0], again[0]);
+    EXPECT_NE(offer[0], again[0]);
+    BufList ownBefore;
+    CryptoCore fresh;
+    ASSERT_TRUE(fresh.GenerateKeys());
+    ASSERT_TRUE(fresh.MakeKeyOffer(ownBefore));
+    ASSERT_TRUE(fresh.AcceptKeyOffer(offer));
+    BufList ownAfter;
+    ASSERT_TRUE(fresh.MakeKeyOffer(ownAfter));
+    EXPECT_EQ(ownBefore[0], ownAfter[0]);
+    EXPECT_EQ(ownBefore[2], ownAfter[2]);
 
     // A voice packet crosses.
     unsigned char packet[608], wire[608];
@@ -242,9 +253,31 @@ TEST(KeyExchange, MalformedOffersAndAnswersChangeNoKey)
     a.EncryptWithPadKey(p, evenModulus[0]);
     BufList zeroModulus = offer;
     zeroModulus[0] = Buf();
+    // Odd, of the right size and form, but not a safe prime.
+    a.DecryptWithPadKey(offer[0], p);
+    p.GetData()[p.GetSize() - 1] ^= 4;
+    BufList composite = offer;
+    a.EncryptWithPadKey(p, composite[0]);
+    // A real safe-prime group, too small to protect a call.
+    BufList small;
+    {
+        CryptoPP::AutoSeededRandomPool rng;
+        CryptoPP::DH weak;
+        weak.AccessGroupParameters().GenerateRandomWithKeySize(rng, 256);
+        CryptoPP::SecByteBlock priv(weak.PrivateKeyLength()), pub(weak.PublicKeyLength());
+        weak.GenerateKeyPair(rng, priv, pub);
+        Bytes wp(weak.GetGroupParameters().GetModulus().MinEncodedSize());
+        weak.GetGroupParameters().GetModulus().Encode(wp.data(), wp.size());
+        Bytes wg(1, static_cast<unsigned char>(weak.GetGroupParameters().GetGenerator().ConvertToLong()));
+        for (const Bytes& v : {wp, wg, Bytes(pub.begin(), pub.end())}) {
+            small.push_back(Buf());
+            a.EncryptWithPadKey(MakeBuf(v), small.back());
+        }
+    }
     BufList none;
 
-    for (const BufList* bad : {&two, &four, &shortPublic, &evenModulus, &zeroModulus, &none}) {
+    for (const BufList* bad : {&two, &four, &shortPublic, &evenModulus, &zeroModulus, &composite,
+                               &small, &none}) {
         EXPECT_FALSE(b.AcceptKeyOffer(*bad));
         EXPECT_EQ(before, Bytes(b.GetSessionKey(), b.GetSessionKey() + 32));
     }
