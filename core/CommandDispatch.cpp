@@ -24,10 +24,33 @@ const VoIPManager::Route VoIPManager::kRoutes[] = {
     {CmdHeader::AddContactReply, &VoIPManager::OnAddContactReply, false, kAnyState},
     {CmdHeader::AddContactReplyEnc, &VoIPManager::OnAddContactReply, true, kAnyState},
     {CmdHeader::UpdateNotice, &VoIPManager::OnUpdateNotice, false, kAnyState},
-    // The call signalling commands (4/108, 5, 7, 8/109 in state 0, 9 in
-    // state 1, 11 and 14 in state 4, 12, 13, 15, 16, 44) and the file
-    // transfer commands (28, 29/117, 31, 32, 34 to 38) take their rows here
-    // with their handlers; until then they are ignored like any unlisted type.
+    {CmdHeader::CallRequestReply, &VoIPManager::OnCallReply, false, kAnyState},
+    {CmdHeader::IncomingCall, &VoIPManager::OnIncomingCall, false, 0},
+    {CmdHeader::IncomingCallEnc, &VoIPManager::OnIncomingCall, true, 0},
+    // A key offer or answer once media runs would re-key the cipher under
+    // the audio threads.
+    {CmdHeader::KeyOffer, &VoIPManager::OnKeyOffer, false, 1},
+    {CmdHeader::KeyAnswer, &VoIPManager::OnKeyAnswer, false, 1},
+    {CmdHeader::ProbeTarget, &VoIPManager::OnProbeTarget, false, kAnyState},
+    {CmdHeader::ProbeTargetEnc, &VoIPManager::OnProbeTarget, true, kAnyState},
+    {CmdHeader::PeerMediaAddress, &VoIPManager::OnPeerAddress, false, kAnyState},
+    {CmdHeader::DirectProbing, &VoIPManager::OnDirectProbing, false, 1},
+    {CmdHeader::ServerProbing, &VoIPManager::OnServerProbing, false, 4},
+    {CmdHeader::MediaConnected, &VoIPManager::OnMediaConnected, false, 4},
+    // The peer's acceptance counts once, while the media waits for it.
+    {CmdHeader::CallAccepted, &VoIPManager::OnCallAccepted, false, 5},
+    {CmdHeader::CallEnded, &VoIPManager::OnCallEnded, false, kAnyState},
+    {CmdHeader::CallPageSignal, &VoIPManager::OnCallSignal, false, kAnyState},
+    {CmdHeader::FileOffer, &VoIPManager::OnFileOffer, false, kAnyState},
+    {CmdHeader::FileOfferEnc, &VoIPManager::OnFileOffer, true, kAnyState},
+    {CmdHeader::ReceiverKey, &VoIPManager::OnFileKeyRequest, false, kAnyState},
+    {CmdHeader::WrappedFileKey, &VoIPManager::OnFileKeyWrapped, false, kAnyState},
+    {CmdHeader::ReadyToReceive, &VoIPManager::OnFileReady, false, kAnyState},
+    {CmdHeader::FileChunk, &VoIPManager::OnFileChunk, false, kAnyState},
+    {CmdHeader::ChunkAck, &VoIPManager::OnFileChunkAck, false, kAnyState},
+    {CmdHeader::TransferDone, &VoIPManager::OnFileDone, false, kAnyState},
+    {CmdHeader::TransferFailed, &VoIPManager::OnFileFailed, false, kAnyState},
+    {CmdHeader::TransferCancelled, &VoIPManager::OnFileCancelled, false, kAnyState},
 };
 
 const VoIPManager::Route* VoIPManager::FindRoute(uint32_t type)

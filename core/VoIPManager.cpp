@@ -22,7 +22,8 @@ VoIPManager::VoIPManager()
       hostIndex(0),
       onSecondary(false),
       fallbackSuccesses(0),
-      sessionReady(false)
+      sessionReady(false),
+      callRequested(false)
 {
     stopEvent.Create(1, 0, nullptr);
 }
@@ -225,7 +226,7 @@ void VoIPManager::RunConnection()
             if (lost)
                 break;
             ReportProbedPath();
-            // The file-transfer pump runs here, once per pass.
+            PumpFileTransfers();
             Pause(kPumpPeriodMs);
         }
     }
@@ -249,6 +250,10 @@ void VoIPManager::ResetSession()
     onSecondary = false;
     fallbackSuccesses = 0;
     dropConnection = false;
+    // Neither sends, so neither needs the link lock; a reset from the
+    // watchdog must not hold it while it waits for a transfer lock.
+    DropTransfers();
+    EndCallOnReset();
     // Taken here, so that a reset from the watchdog or a window never closes
     // the link under a running pump; the connect thread already holds it.
     ScopedLock lock(linkLock);

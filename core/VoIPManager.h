@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "AudioEngine.h"
@@ -93,7 +94,23 @@ public:
     void AddContact(const std::string& name);
 
     // ---- calls ----
+    void PlaceCall(const std::string& callee);
+    // False, and the call ended, when the media cannot start.
+    bool AcceptCall();
+    void EndCall();
+    bool SendCommand43();
+    std::wstring GetVerificationCode() const;
     bool SendProbeReport(bool viaServer);
+
+    // ---- file transfers ----
+    // The outcome comes as event 26 or 27; transferId is filled once made.
+    void OfferFile(const std::string& recipient, const std::wstring& path,
+                   const std::wstring& fileName, std::string& transferId);
+    void AcceptFileOffer(const std::string& mid, const std::wstring& path,
+                         const std::wstring& label, const std::string& transferId, uint32_t size);
+    void CancelFileTransfer(const std::string& transferId);
+    int CountOutgoingTransfers();
+    int CountIncomingTransfers();
 
 private:
     static DWORD WINAPI ConnectThreadProc(void* manager);
@@ -125,6 +142,54 @@ private:
     void OnChatText(CmdMsg& message, bool twin);
     void OnAddContactReply(CmdMsg& message, bool twin);
     void PostText(VoipEventKind kind, int32_t languageId);
+
+    // ---- call signalling ----
+    void OnCallReply(CmdMsg& message, bool twin);
+    void OnIncomingCall(CmdMsg& message, bool twin);
+    void OnKeyOffer(CmdMsg& message, bool twin);
+    void OnKeyAnswer(CmdMsg& message, bool twin);
+    void OnProbeTarget(CmdMsg& message, bool twin);
+    void OnPeerAddress(CmdMsg& message, bool twin);
+    void OnDirectProbing(CmdMsg& message, bool twin);
+    void OnServerProbing(CmdMsg& message, bool twin);
+    void OnMediaConnected(CmdMsg& message, bool twin);
+    void OnCallAccepted(CmdMsg& message, bool twin);
+    void OnCallEnded(CmdMsg& message, bool twin);
+    void OnCallSignal(CmdMsg& message, bool twin);
+    bool SendKeyOffer();
+    bool SendKeyAnswer();
+    // A reset ends the call here: no later incoming call may find the state busy.
+    void EndCallOnReset();
+
+    // ---- file transfers ----
+    // Shared, so that a window's cancel cannot delete a session while the
+    // connect thread works with it: the last holder deletes it.
+    typedef std::shared_ptr<FileTransferSession> TransferPtr;
+    typedef std::map<std::string, TransferPtr> TransferMap;
+    static bool NewTransferId(std::string& id);
+    // False when the identifier is taken.
+    bool AddOutgoingTransfer(const std::string& id, const TransferPtr& session);
+    bool AddIncomingTransfer(const std::string& id, const TransferPtr& session);
+    TransferPtr FindOutgoingTransfer(const std::string& id);
+    TransferPtr FindIncomingTransfer(const std::string& id);
+    void RemoveTransfer(const std::string& id);
+    void RemoveIncomingTransfer(const std::string& id);
+    // Removes the transfer, tells the peer (33) and this side's windows (28).
+    void FailTransfer(const std::string& id, int32_t localText);
+    // A reset drops every transfer, and the windows learn of each.
+    void DropTransfers();
+    void PumpFileTransfers();
+    bool SendTransferCommand(uint32_t type, const std::string& id);
+    bool SendTransferError(const std::string& id, int32_t languageId);
+    void OnFileOffer(CmdMsg& message, bool twin);
+    void OnFileKeyRequest(CmdMsg& message, bool twin);
+    void OnFileKeyWrapped(CmdMsg& message, bool twin);
+    void OnFileReady(CmdMsg& message, bool twin);
+    void OnFileChunk(CmdMsg& message, bool twin);
+    void OnFileChunkAck(CmdMsg& message, bool twin);
+    void OnFileDone(CmdMsg& message, bool twin);
+    void OnFileFailed(CmdMsg& message, bool twin);
+    void OnFileCancelled(CmdMsg& message, bool twin);
 
     typedef void (VoIPManager::*Handler)(CmdMsg& message, bool twin);
     struct Route {
@@ -161,15 +226,17 @@ private:
     std::atomic<int32_t> callState;
     std::map<std::string, Buf> peerKeys;
     CriticalSection peerKeysLock;
-    // The file-transfer sessions by transfer id, owned by the transfer code.
-    std::map<std::string, FileTransferSession*> outgoingTransfers;
+    TransferMap outgoingTransfers;
     CriticalSection outgoingLock;
-    std::map<std::string, FileTransferSession*> incomingTransfers;
+    TransferMap incomingTransfers;
     CriticalSection incomingLock;
     std::atomic<int32_t> hostIndex;
     std::atomic<bool> onSecondary;
     std::atomic<int32_t> fallbackSuccesses;
     std::atomic<bool> sessionReady;
+    // A call request is out and its reply (7) not yet in: a reply that
+    // nobody asked for, or a second one, is ignored.
+    std::atomic<bool> callRequested;
 };
 
 VoIPManager* GetVoIPManager();

@@ -1,0 +1,411 @@
+// File transfers: the window requests (offer, accept, cancel, counts), the
+// handlers of the transfer commands and the pump that sends the chunks.
+//
+// Each map has its own lock. Handlers take a map lock inside the link lock;
+// the pump holds the outgoing lock around its sends; both run only on the
+// connect thread. Window threads never send while they hold a map lock.
+#include <objbase.h>
+
+#include <vector>
+
+#include "CryptoCore.h"
+#include "FileTransferSession.h"
+#include "LanguageTable.h"
+#include "VoIPManager.h"
+
+namespace {
+
+const int32_t kNoIdentifier = 64;
+const int32_t kCannotOpenSource = 65;
+const int32_t kIdentifierTaken = 66;
+const int32_t kOfferNotSent = 67;
+const int32_t kCannotCreateTarget = 68;
+const int32_t kAlreadyReceiving = 69;
+const int32_t kChunkNotWritten = 70;
+const int32_t kTransferFailed = 97;
+const int32_t kBusy = 98;
+
+template <typename Map>
+int CountLocked(CriticalSection& lock, const Map& map)
+{
+    ScopedLock guard(lock);
+    return static_cast<int>(map.size());
+}
+
+VoipEventProgress Progress(const std::string& id, const FileTransferSession& session)
+{
+    return VoipEventProgress{id, static_cast<int32_t>(session.GetTotalSize()),
+                             static_cast<int32_t>(session.GetRemaining())};
+}
+
+}  // namespace
+
+bool VoIPManager::NewTransferId(std::string& id)
+{
+    GUID guid;
+    if (CoCreateGuid(&guid) != S_OK)
+        return false;
+    wchar_t text[50] = {};
+    int n = StringFromGUID2(guid, text, 50);
+    if (n <= 1)
+        return false;
+    // Hexadecimal digits, braces and hyphens narrow one to one.
+    id.assign(text, text + n - 1);
+    return true;
+}
+
+bool VoIPManager::AddOutgoingTransfer(const std::string& id, const TransferPtr& session)
+{
+    ScopedLock lock(outgoingLock);
+    return outgoingTransfers.emplace(id, session).second;
+}
+
+bool VoIPManager::AddIncomingTransfer(const std::string& id, const TransferPtr& session)
+{
+    ScopedLock lock(incomingLock);
+    return incomingTransfers.emplace(id, session).second;
+}
+
+VoIPManager::TransferPtr VoIPManager::FindOutgoingTransfer(const std::string& id)
+{
+    ScopedLock lock(outgoingLock);
+    auto it = outgoingTransfers.find(id);
+    return it == outgoingTransfers.end() ? TransferPtr() : it->second;
+}
+
+VoIPManager::TransferPtr VoIPManager::FindIncomingTransfer(const std::string& id)
+{
+    ScopedLock lock(incomingLock);
+    auto it = incomingTransfers.find(id);
+    return it == incomingTransfers.end() ? TransferPtr() : it->second;
+}
+
+void VoIPManager::RemoveTransfer(const std::string& id)
+{
+    ScopedLock lock(outgoingLock);
+    outgoingTransfers.erase(id);
+    RemoveIncomingTransfer(id);
+}
+
+void VoIPManager::RemoveIncomingTransfer(const std::string& id)
+{
+    ScopedLock lock(incomingLock);
+    incomingTransfers.erase(id);
+}
+
+int VoIPManager::CountOutgoingTransfers()
+{
+    return CountLocked(outgoingLock, outgoingTransfers);
+}
+
+int VoIPManager::CountIncomingTransfers()
+{
+    return CountLocked(incomingLock, incomingTransfers);
+}
+
+bool VoIPManager::SendTransferCommand(uint32_t type, const std::string& id)
+{
+    CmdMsg message(type);
+    AppendString(message.GetFieldList(), id);
+    return Send(message);
+}
+
+bool VoIPManager::SendTransferError(const std::string& id, int32_t languageId)
+{
+    CmdMsg message(CmdHeader::TransferError);
+    AppendString(message.GetFieldList(), id);
+    AppendString(message.GetFieldList(), GetLanguageString(languageId));
+    return Send(message);
+}
+
+void VoIPManager::FailTransfer(const std::string& id, int32_t localText)
+{
+    RemoveTransfer(id);
+    SendTransferError(id, kTransferFailed);
+    handlerRegistry.Broadcast(VE_TransferFailed, TextPair{id, GetLanguageString(localText)});
+}
+
+void VoIPManager::DropTransfers()
+{
+    TransferMap outgoing, incoming;
+    {
+        ScopedLock lock(outgoingLock);
+        outgoing.swap(outgoingTransfers);
+        ScopedLock inner(incomingLock);
+        incoming.swap(incomingTransfers);
+    }
+    for (const TransferMap* map : {&outgoing, &incoming})
+        for (const auto& entry : *map)
+            handlerRegistry.Broadcast(VE_TransferFailed,
+                                      TextPair{entry.first, GetLanguageString(kTransferFailed)});
+}
+
+void VoIPManager::OfferFile(const std::string& recipient, const std::wstring& path,
+                            const std::wstring& fileName, std::string& transferId)
+{
+    auto refuse = [&](int32_t text) {
+        handlerRegistry.Broadcast(VE_FileOfferFailed,
+                                  VoipEventTransferAnswer{recipient, path, GetLanguageString(text)});
+    };
+    std::string id;
+    if (!NewTransferId(id))
+        return refuse(kNoIdentifier);
+    transferId = id;
+    TransferPtr session = std::make_shared<FileTransferSession>();
+    if (!session->PrepareSend(path.c_str(), recipient, fileName.c_str()))
+        return refuse(kCannotOpenSource);
+    if (!AddOutgoingTransfer(id, session))
+        return refuse(kIdentifierTaken);
+
+    CmdMsg message(CmdHeader::FileOfferOut);
+    AppendBuf(message.GetFieldList(), GetCryptoCore()->EncryptName(recipient));
+    AppendString(message.GetFieldList(), id);
+    AppendWString(message.GetFieldList(), fileName);
+    AppendULong(message.GetFieldList(), session->GetTotalSize());
+    // A name the cipher would cut would address someone else.
+    if (recipient.size() > CryptoCore::kMaxNameLength || !Send(message)) {
+        RemoveTransfer(id);
+        return refuse(kOfferNotSent);
+    }
+    handlerRegistry.Broadcast(VE_FileOfferSent);
+}
+
+void VoIPManager::AcceptFileOffer(const std::string& mid, const std::wstring& path,
+                                  const std::wstring& label, const std::string& transferId,
+                                  uint32_t size)
+{
+    TransferPtr session = std::make_shared<FileTransferSession>();
+    if (!session->PrepareReceive(path.c_str(), mid, label.c_str(), size)) {
+        session.reset();
+        SendTransferError(transferId, kCannotCreateTarget);
+        return;
+    }
+    if (!AddIncomingTransfer(transferId, session)) {
+        session.reset();
+        SendTransferError(transferId, kAlreadyReceiving);
+        return;
+    }
+    Buf point;
+    if (!session->ExportPublicKey(point)) {
+        FailTransfer(transferId, kTransferFailed);
+        return;
+    }
+    CmdMsg message(CmdHeader::ReceiverKey);
+    AppendString(message.GetFieldList(), transferId);
+    AppendBuf(message.GetFieldList(), point);
+    if (!Send(message))
+        FailTransfer(transferId, kTransferFailed);
+}
+
+void VoIPManager::CancelFileTransfer(const std::string& transferId)
+{
+    RemoveTransfer(transferId);
+    SendTransferCommand(CmdHeader::CancelTransfer, transferId);
+}
+
+void VoIPManager::PumpFileTransfers()
+{
+    std::vector<std::string> failed;
+    {
+        ScopedLock lock(outgoingLock);
+        for (auto it = outgoingTransfers.begin(); it != outgoingTransfers.end();) {
+            FileTransferSession& session = *it->second;
+            if (!session.MaySend()) {
+                ++it;
+                continue;
+            }
+            const std::string id = it->first;
+            if (!session.ReadNextChunk()) {
+                it = outgoingTransfers.erase(it);
+                SendTransferError(id, kTransferFailed);
+                failed.push_back(id);
+                continue;
+            }
+            CmdMsg message(CmdHeader::FileChunk);
+            AppendString(message.GetFieldList(), id);
+            AppendBuf(message.GetFieldList(), session.GetCipherBuffer());
+            AppendInt4(message.GetFieldList(), static_cast<int32_t>(session.GetChunkBytes()));
+            AppendInt4(message.GetFieldList(), static_cast<int32_t>(session.GetChunkCounter()));
+            if (Send(message))
+                break;
+            it = outgoingTransfers.erase(it);
+            failed.push_back(id);
+        }
+    }
+    // The sending window learns that its transfer ended.
+    for (const std::string& id : failed)
+        handlerRegistry.Broadcast(VE_TransferFailed, TextPair{id, GetLanguageString(kTransferFailed)});
+}
+
+void VoIPManager::OnFileOffer(CmdMsg& message, bool twin)
+{
+    BufReader& reader = message.GetReader();
+    VoipEventFileOffer offer;
+    uint32_t size = 0;
+    if (!ReadText(reader, twin, offer.first) || !ReadText(reader, twin, offer.second)
+        || !reader.ReadString(offer.third).ReadWString(offer.wide).ReadU32(size).IsOk())
+        return;
+    offer.value = static_cast<int32_t>(size);
+    if (CountOutgoingTransfers() || CountIncomingTransfers()) {
+        SendTransferError(offer.third, kBusy);
+        return;
+    }
+    handlerRegistry.Broadcast(VE_FileOffer, offer);
+}
+
+void VoIPManager::OnFileKeyRequest(CmdMsg& message, bool)
+{
+    BufReader& reader = message.GetReader();
+    std::string id;
+    Buf receiverKey;
+    reader.ReadString(id).ReadBuf(receiverKey);
+    TransferPtr session = FindOutgoingTransfer(id);
+    if (!session) {
+        SendTransferError(id, kTransferFailed);
+        return;
+    }
+    Buf wrapped;
+    if (!session->WrapSessionKey(receiverKey, wrapped)) {
+        FailTransfer(id, kTransferFailed);
+        return;
+    }
+    CmdMsg reply(CmdHeader::WrappedFileKey);
+    AppendString(reply.GetFieldList(), id);
+    AppendBuf(reply.GetFieldList(), wrapped);
+    if (!Send(reply))
+        RemoveTransfer(id);
+}
+
+void VoIPManager::OnFileKeyWrapped(CmdMsg& message, bool)
+{
+    BufReader& reader = message.GetReader();
+    std::string id;
+    Buf wrapped;
+    if (!reader.ReadString(id).ReadBuf(wrapped).IsOk())
+        return;
+    TransferPtr session = FindIncomingTransfer(id);
+    if (!session) {
+        SendTransferError(id, kTransferFailed);
+        return;
+    }
+    // Without the sender's key every chunk would decipher to garbage.
+    if (!session->UnwrapSessionKey(wrapped)) {
+        FailTransfer(id, kTransferFailed);
+        return;
+    }
+    if (!SendTransferCommand(CmdHeader::ReadyToReceive, id))
+        RemoveTransfer(id);
+}
+
+void VoIPManager::OnFileReady(CmdMsg& message, bool)
+{
+    BufReader& reader = message.GetReader();
+    std::string id;
+    uint32_t chunkRequest = 0;
+    if (!reader.ReadString(id).ReadU32(chunkRequest).IsOk())
+        return;
+    TransferPtr session = FindOutgoingTransfer(id);
+    if (!session) {
+        SendTransferError(id, kTransferFailed);
+        return;
+    }
+    // Only the first ready message counts: a later one leaves the transfer
+    // where it is.
+    if (session->IsActive())
+        return;
+    session->SetChunkRequest(chunkRequest);
+    session->StartSending();
+}
+
+void VoIPManager::OnFileChunk(CmdMsg& message, bool)
+{
+    BufReader& reader = message.GetReader();
+    std::string id;
+    Buf block;
+    uint32_t count = 0, number = 0;
+    reader.ReadString(id).ReadBuf(block).ReadU32(count).ReadU32(number);
+    TransferPtr session = FindIncomingTransfer(id);
+    if (!session) {
+        SendTransferError(id, kTransferFailed);
+        return;
+    }
+    switch (session->CheckChunkNumber(number)) {
+    case FileTransferSession::kRepeatedChunk:
+        // Written already: writing it again would shift the rest of the file.
+        return;
+    case FileTransferSession::kChunkOutOfOrder:
+        FailTransfer(id, kChunkNotWritten);
+        return;
+    case FileTransferSession::kNextChunk:
+        break;
+    }
+    // The count is the sender's word; the block holds what really came.
+    if (count > static_cast<uint32_t>(block.GetSize()) || !session->WriteChunk(block.GetData(), count)) {
+        FailTransfer(id, kChunkNotWritten);
+        return;
+    }
+    CmdMsg ack(CmdHeader::ChunkAck);
+    AppendString(ack.GetFieldList(), id);
+    AppendInt4(ack.GetFieldList(), static_cast<int32_t>(number));
+    Send(ack);
+    handlerRegistry.Broadcast(VE_TransferProgress, Progress(id, *session));
+}
+
+void VoIPManager::OnFileChunkAck(CmdMsg& message, bool)
+{
+    BufReader& reader = message.GetReader();
+    std::string id;
+    uint32_t number = 0;
+    if (!reader.ReadString(id).ReadU32(number).IsOk())
+        return;
+    TransferPtr session = FindOutgoingTransfer(id);
+    if (!session) {
+        SendTransferError(id, kTransferFailed);
+        return;
+    }
+    session->OnChunkAck(number);
+    handlerRegistry.Broadcast(VE_TransferProgress, Progress(id, *session));
+    if (session->IsComplete()) {
+        RemoveTransfer(id);
+        SendTransferCommand(CmdHeader::TransferDone, id);
+        handlerRegistry.Broadcast(VE_TransferComplete, VoipEventText{id});
+    }
+}
+
+void VoIPManager::OnFileDone(CmdMsg& message, bool)
+{
+    std::string id;
+    if (!message.GetReader().ReadString(id).IsOk())
+        return;
+    TransferPtr session = FindIncomingTransfer(id);
+    if (!session) {
+        SendTransferError(id, kTransferFailed);
+        return;
+    }
+    // A file that is short of its announced size is no complete file.
+    if (!session->IsComplete()) {
+        FailTransfer(id, kTransferFailed);
+        return;
+    }
+    RemoveTransfer(id);
+    session.reset();
+    handlerRegistry.Broadcast(VE_TransferComplete, VoipEventText{id});
+}
+
+void VoIPManager::OnFileFailed(CmdMsg& message, bool)
+{
+    TextPair failure;
+    if (!message.GetReader().ReadString(failure.first).ReadString(failure.second).IsOk())
+        return;
+    RemoveTransfer(failure.first);
+    handlerRegistry.Broadcast(VE_TransferFailed, failure);
+}
+
+void VoIPManager::OnFileCancelled(CmdMsg& message, bool)
+{
+    std::string id;
+    if (!message.GetReader().ReadString(id).IsOk())
+        return;
+    RemoveTransfer(id);
+    handlerRegistry.Broadcast(VE_TransferCancelled, VoipEventText{id});
+}
