@@ -7,6 +7,9 @@
 // Commands: register NAME | chat NAME TEXT | key NAME | haskey NAME |
 //           add NAME | contacts | queries | cred | drop | reset | state |
 //           times | start | stop | quit
+//           call NAME | accept | hangup | signal | code | callstate |
+//           offer NAME PATH | acceptfile MID ID SIZE PATH | cancel ID |
+//           transfers
 // Output:   EV <kind> [<field>|<field>...], RESULT <command> ..., CONTACT ...
 //           Texts are printed with bytes below 0x21, above 0x7E and '|' '%'
 //           as %XX; wide texts first as UTF-8.
@@ -20,6 +23,7 @@
 #include <string>
 
 #include "AppConfig.h"
+#include "CodecSet.h"
 #include "DeviceIdentity.h"
 #include "LanguageTable.h"
 #include "VoIPManager.h"
@@ -97,6 +101,12 @@ std::string Describe(const VoipEvent& e)
         payload = std::to_string(p->value);
     else if (auto* p = e.Payload<VoipEventByte>())
         payload = std::to_string(p->value);
+    else if (auto* p = e.Payload<VoipEventTransferAnswer>())
+        payload = Join({p->first, ToUtf8(p->wide), p->second});
+    else if (auto* p = e.Payload<VoipEventFileOffer>())
+        payload = Join({p->first, p->second, p->third, ToUtf8(p->wide), std::to_string(p->value)});
+    else if (auto* p = e.Payload<VoipEventProgress>())
+        payload = Join({p->text, std::to_string(p->first), std::to_string(p->second)});
     return payload.empty() ? line : line + " " + payload;
 }
 
@@ -251,6 +261,49 @@ public:
         } else if (verb == "stop") {
             m->Stop();
             Emit("RESULT stop");
+        } else if (verb == "call") {
+            m->PlaceCall(rest);
+            Emit("RESULT call");
+        } else if (verb == "accept") {
+            Emit("RESULT accept " + std::to_string(m->AcceptCall()));
+        } else if (verb == "hangup") {
+            m->EndCall();
+            Emit("RESULT hangup");
+        } else if (verb == "signal") {
+            Emit("RESULT signal " + std::to_string(m->SendCommand43()));
+        } else if (verb == "code") {
+            Emit("RESULT code " + Escape(ToUtf8(m->GetVerificationCode())));
+        } else if (verb == "callstate") {
+            AudioEngine& engine = m->GetAudioEngine();
+            Emit("RESULT callstate " + std::to_string(m->GetCallState()) + " codec="
+                 + std::to_string(GetCodecSet()->GetType()) + " mode="
+                 + std::to_string(engine.GetCallMode()) + " media=" + std::to_string(engine.IsRunning()));
+        } else if (verb == "offer") {
+            // offer NAME PATH: the file name is the path's last part.
+            std::wstring path = FromUtf8(tail);
+            size_t slash = path.find_last_of(L"\\/");
+            std::string id;
+            m->OfferFile(first, path, slash == std::wstring::npos ? path : path.substr(slash + 1), id);
+            Emit("RESULT offer " + Escape(id));
+        } else if (verb == "acceptfile") {
+            // acceptfile MID ID SIZE PATH
+            char mid[256] = {}, id[256] = {}, path[1024] = {};
+            unsigned long size = 0;
+            if (sscanf(rest.c_str(), "%255s %255s %lu %1023[^\n]", mid, id, &size, path) == 4) {
+                std::wstring target = FromUtf8(path);
+                size_t slash = target.find_last_of(L"\\/");
+                m->AcceptFileOffer(mid, target, slash == std::wstring::npos ? target : target.substr(slash + 1),
+                                   id, static_cast<uint32_t>(size));
+                Emit("RESULT acceptfile 1");
+            } else {
+                Emit("RESULT acceptfile 0");
+            }
+        } else if (verb == "cancel") {
+            m->CancelFileTransfer(rest);
+            Emit("RESULT cancel");
+        } else if (verb == "transfers") {
+            Emit("RESULT transfers out=" + std::to_string(m->CountOutgoingTransfers())
+                 + " in=" + std::to_string(m->CountIncomingTransfers()));
         } else if (verb == "quit") {
             return false;
         } else if (!verb.empty()) {

@@ -38,6 +38,7 @@ struct Settings {
     Voice voice = Voice::Pass;
     int signalDelayMs = 1000;
     uint32_t chunk = 8192;
+    int64_t offer = -1;          // -1: the caller's codec offer; else this offer in 8/109
     bool update = false;
     std::string updateVersion, updateAddress;
 };

@@ -67,7 +67,7 @@ void Relay::OnCallRequest(Link& l, const Message& m) {
     Log("call " + std::to_string(c.id) + ": " + Tag(l) + " rings " + Tag(*callee));
     Send(l, Message(cmd::CallReply).U32("code", 0));
     const Account* me = accounts_.Find(l.email);
-    Send(*callee, Message(cmd::IncomingCall).Text("caller", l.email).Text("second", me->display).U32("offer", m.Num("offer")));
+    Send(*callee, Message(cmd::IncomingCall).Text("caller", l.email).Text("second", me->display).U32("offer", set_.offer >= 0 ? uint32_t(set_.offer) : m.Num("offer")));
 }
 
 void Relay::OnCallRelay(Link& l, const Message& m, const Bytes& body) {

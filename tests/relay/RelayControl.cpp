@@ -341,6 +341,7 @@ std::string Relay::ExecuteSet(const std::vector<std::string>& w, const std::stri
     else if (name == "pad-size") ok = numberOr(set_.padSize, "normal");
     else if (name == "pad-offset") ok = numberOr(set_.padOffset, "auto");
     else if (name == "list-count") ok = numberOr(set_.listCount, "normal");
+    else if (name == "offer") ok = numberOr(set_.offer, "normal") && set_.offer <= 0xFFFFFFFFll;
     else if (name == "path") {
         ok = true;
         if (v == "direct") set_.path = Path::Direct;
