@@ -2,6 +2,7 @@
 # Builds the Windows side and runs the benchmarks under Wine.
 #   scripts/bench.sh [key generation runs, default 40]   every benchmark
 #   scripts/bench.sh media                               the media pipeline only
+#   scripts/bench.sh calls                               calls and file transfer only
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
@@ -9,12 +10,17 @@ bash scripts/setup.sh >/dev/null
 source scripts/env.sh
 pelvane_wine_start
 trap pelvane_wine_stop EXIT
-cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build/win -j"$(nproc)" --target crypto_bench media_bench >/dev/null
+# The call benchmark runs two clients through the native test relay.
+cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build/native -j"$(nproc)" --target test_relay >/dev/null
+cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DPELVANE_NATIVE_BIN="$ROOT/build/native" >/dev/null
+cmake --build build/win -j"$(nproc)" --target crypto_bench media_bench session_driver >/dev/null
 # Output to a file first: see the Wine trap in scripts/env.sh.
 out=build/win/bench.txt
 : >"$out"
-if [ "${1:-}" = media ]; then
+mode=${1:-all}
+if [ "$mode" = media ] || [ "$mode" = calls ]; then
   shift
 else
   ./tests/wine-run.sh build/win/bin/crypto_bench.exe "$@" >>"$out" 2>&1 </dev/null
@@ -27,5 +33,13 @@ if [ ! -s "$speech" ]; then
     "The benchmark codes this sentence again and again, as a call would, sixteen frames at a time."
   sox -R -D build/win/bench/speech.wav -r 8000 -c 1 -b 16 -e signed-integer -t raw "$speech" norm -3
 fi
-./tests/wine-run.sh build/win/bin/media_bench.exe "$(winepath -w "$speech")" >>"$out" 2>&1 </dev/null
+if [ "$mode" != calls ]; then
+  ./tests/wine-run.sh build/win/bin/media_bench.exe "$(winepath -w "$speech")" >>"$out" 2>&1 </dev/null
+  echo >>"$out"
+fi
+# Call set-up, mouth-to-ear delay and file transfer time on loopback.
+if [ "$mode" != media ]; then
+  python3 bench/call_bench.py --relay build/native/bin/test_relay --bin build/win/bin \
+    --work build/win/bench-calls >>"$out" 2>&1 </dev/null
+fi
 cat "$out"
