@@ -100,6 +100,7 @@ public:
     void EndCall();
     bool SendCommand43();
     std::wstring GetVerificationCode() const;
+    int32_t GetCallState() const { return callState; }
     bool SendProbeReport(bool viaServer);
 
     // ---- file transfers ----
