@@ -80,6 +80,22 @@ VoIPManager::TransferPtr VoIPManager::FindIncomingTransfer(const std::string& id
     return it == incomingTransfers.end() ? TransferPtr() : it->second;
 }
 
+VoIPManager::TransferPtr VoIPManager::FindOutgoingTransferOrRefuse(const std::string& id)
+{
+    TransferPtr session = FindOutgoingTransfer(id);
+    if (!session)
+        SendTransferError(id, kTransferFailed);
+    return session;
+}
+
+VoIPManager::TransferPtr VoIPManager::FindIncomingTransferOrRefuse(const std::string& id)
+{
+    TransferPtr session = FindIncomingTransfer(id);
+    if (!session)
+        SendTransferError(id, kTransferFailed);
+    return session;
+}
+
 void VoIPManager::RemoveTransfer(const std::string& id)
 {
     ScopedLock lock(outgoingLock);
@@ -259,11 +275,9 @@ void VoIPManager::OnFileKeyRequest(CmdMsg& message, bool)
     std::string id;
     Buf receiverKey;
     reader.ReadString(id).ReadBuf(receiverKey);
-    TransferPtr session = FindOutgoingTransfer(id);
-    if (!session) {
-        SendTransferError(id, kTransferFailed);
+    TransferPtr session = FindOutgoingTransferOrRefuse(id);
+    if (!session)
         return;
-    }
     Buf wrapped;
     if (!session->WrapSessionKey(receiverKey, wrapped)) {
         FailTransfer(id, kTransferFailed);
@@ -283,11 +297,9 @@ void VoIPManager::OnFileKeyWrapped(CmdMsg& message, bool)
     Buf wrapped;
     if (!reader.ReadString(id).ReadBuf(wrapped).IsOk())
         return;
-    TransferPtr session = FindIncomingTransfer(id);
-    if (!session) {
-        SendTransferError(id, kTransferFailed);
+    TransferPtr session = FindIncomingTransferOrRefuse(id);
+    if (!session)
         return;
-    }
     // Without the sender's key every chunk would decipher to garbage.
     if (!session->UnwrapSessionKey(wrapped)) {
         FailTransfer(id, kTransferFailed);
@@ -304,11 +316,9 @@ void VoIPManager::OnFileReady(CmdMsg& message, bool)
     uint32_t chunkRequest = 0;
     if (!reader.ReadString(id).ReadU32(chunkRequest).IsOk())
         return;
-    TransferPtr session = FindOutgoingTransfer(id);
-    if (!session) {
-        SendTransferError(id, kTransferFailed);
+    TransferPtr session = FindOutgoingTransferOrRefuse(id);
+    if (!session)
         return;
-    }
     // Only the first ready message counts: a later one leaves the transfer
     // where it is.
     if (session->IsActive())
@@ -324,11 +334,9 @@ void VoIPManager::OnFileChunk(CmdMsg& message, bool)
     Buf block;
     uint32_t count = 0, number = 0;
     reader.ReadString(id).ReadBuf(block).ReadU32(count).ReadU32(number);
-    TransferPtr session = FindIncomingTransfer(id);
-    if (!session) {
-        SendTransferError(id, kTransferFailed);
+    TransferPtr session = FindIncomingTransferOrRefuse(id);
+    if (!session)
         return;
-    }
     switch (session->CheckChunkNumber(number)) {
     case FileTransferSession::kRepeatedChunk:
         // Written already: writing it again would shift the rest of the file.
@@ -358,11 +366,9 @@ void VoIPManager::OnFileChunkAck(CmdMsg& message, bool)
     uint32_t number = 0;
     if (!reader.ReadString(id).ReadU32(number).IsOk())
         return;
-    TransferPtr session = FindOutgoingTransfer(id);
-    if (!session) {
-        SendTransferError(id, kTransferFailed);
+    TransferPtr session = FindOutgoingTransferOrRefuse(id);
+    if (!session)
         return;
-    }
     session->OnChunkAck(number);
     handlerRegistry.Broadcast(VE_TransferProgress, Progress(id, *session));
     if (session->IsComplete()) {
@@ -377,11 +383,9 @@ void VoIPManager::OnFileDone(CmdMsg& message, bool)
     std::string id;
     if (!message.GetReader().ReadString(id).IsOk())
         return;
-    TransferPtr session = FindIncomingTransfer(id);
-    if (!session) {
-        SendTransferError(id, kTransferFailed);
+    TransferPtr session = FindIncomingTransferOrRefuse(id);
+    if (!session)
         return;
-    }
     // A file that is short of its announced size is no complete file.
     if (!session->IsComplete()) {
         FailTransfer(id, kTransferFailed);

@@ -173,6 +173,9 @@ private:
     bool AddIncomingTransfer(const std::string& id, const TransferPtr& session);
     TransferPtr FindOutgoingTransfer(const std::string& id);
     TransferPtr FindIncomingTransfer(const std::string& id);
+    // The same, answering an unknown identifier with 33.
+    TransferPtr FindOutgoingTransferOrRefuse(const std::string& id);
+    TransferPtr FindIncomingTransferOrRefuse(const std::string& id);
     void RemoveTransfer(const std::string& id);
     void RemoveIncomingTransfer(const std::string& id);
     // Removes the transfer, tells the peer (33) and this side's windows (28).

@@ -5,6 +5,7 @@ language files and its own pvconf.dat and conf.dat, and a Wine prefix of its
 own (hard links to the base prefix, with a registry copy of its own and so a
 machine GUID and a device identity of its own), with a wineserver of its own.
 """
+import argparse
 import os
 import re
 import shutil
@@ -283,3 +284,28 @@ class Session:
         for r in self.relays:
             print("---- %s log" % r.name)
             print(r.log()[-8000:])
+
+
+def run_scenario(scenarios):
+    """The command line of a scenario script: runs the scenario named on it
+    and prints "passed NAME" or, with the transcripts and logs, "FAILED"."""
+    p = argparse.ArgumentParser()
+    p.add_argument("scenario", choices=sorted(scenarios))
+    p.add_argument("--relay", required=True)
+    p.add_argument("--bin", required=True)
+    p.add_argument("--work", required=True)
+    p.add_argument("--prefix", default=os.environ.get("WINEPREFIX",
+                                                      os.path.join(ROOT, "build", "wineprefix")))
+    args = p.parse_args()
+    check(args.prefix and os.path.isdir(args.prefix), "no base Wine prefix (WINEPREFIX)")
+    s = Session(args.work, args.relay, args.bin, args.prefix)
+    try:
+        scenarios[args.scenario](s)
+    except Exception as e:
+        s.close()
+        s.dump()
+        print("FAILED %s: %s: %s" % (args.scenario, type(e).__name__, e))
+        return 1
+    s.close()
+    print("passed " + args.scenario)
+    return 0

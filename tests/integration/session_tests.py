@@ -3,13 +3,12 @@ against the test relay on 127.0.0.1.
 
     session_tests.py SCENARIO --relay RELAY --bin WINBIN --work DIR
 """
-import argparse
 import os
 import socket
 import sys
 import time
 
-from harness import ROOT, Failure, Session, check, escape, free_port
+from harness import Failure, check, escape, free_port, run_scenario
 
 USERS = {
     "alice": ("alice@pelvane.test", "Alice Archer"),
@@ -326,28 +325,5 @@ SCENARIOS = {f.__name__: f for f in (first_sign_in, refusals, contacts_and_chat,
                                      link_faults, numbered_instance, failover, malformed_input)}
 
 
-def main():
-    p = argparse.ArgumentParser()
-    p.add_argument("scenario", choices=sorted(SCENARIOS))
-    p.add_argument("--relay", required=True)
-    p.add_argument("--bin", required=True)
-    p.add_argument("--work", required=True)
-    p.add_argument("--prefix", default=os.environ.get("WINEPREFIX",
-                                                      os.path.join(ROOT, "build", "wineprefix")))
-    args = p.parse_args()
-    check(args.prefix and os.path.isdir(args.prefix), "no base Wine prefix (WINEPREFIX)")
-    s = Session(args.work, args.relay, args.bin, args.prefix)
-    try:
-        SCENARIOS[args.scenario](s)
-    except Exception as e:
-        s.close()
-        s.dump()
-        print("FAILED %s: %s: %s" % (args.scenario, type(e).__name__, e))
-        return 1
-    s.close()
-    print("passed " + args.scenario)
-    return 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(run_scenario(SCENARIOS))
