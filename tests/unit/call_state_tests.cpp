@@ -1,0 +1,165 @@
+// The call state machine as the dispatch drives it, fed with server bodies:
+// which command is taken in which state, and what each one changes. There
+// is no link, so nothing the handlers send leaves.
+#include <winsock2.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CodecSet.h"
+#include "CryptoCore.h"
+#include "ServerBody.h"
+#include "VoIPManager.h"
+
+namespace {
+
+class CallState : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(GetCodecSet()->Init()); }
+
+    void SetUp() override
+    {
+        manager.reset(new VoIPManager);
+        manager->GetHandlerRegistry().RegisterHandler(&events);
+    }
+    void TearDown() override
+    {
+        manager->GetHandlerRegistry().Clear();
+        Events();
+    }
+
+    void Deliver(const Body& body)
+    {
+        unsigned char* p = AllocBytes(static_cast<int>(body.bytes.size()));
+        std::memcpy(p, body.bytes.data(), body.bytes.size());
+        CmdMsg message(p, static_cast<int>(body.bytes.size()));
+        manager->HandleCmd(message);
+    }
+
+    std::vector<std::string> Events()
+    {
+        std::vector<std::string> seen;
+        while (VoipEvent* e = events.PopEvent()) {
+            seen.push_back(Describe(*e));
+            delete e;
+        }
+        return seen;
+    }
+
+    // An incoming call from alice with the given offer.
+    void Ring(uint32_t offer = 0x30F, bool twin = false)
+    {
+        Deliver(Body(twin ? 109 : 8, twin).Text("alice@pelvane.test").Text("Alice").U32(offer));
+    }
+    void DirectProbing() { Deliver(Body(9).U32(0x7F000001).U32(11500)); }
+
+    std::unique_ptr<VoIPManager> manager;
+    CoreMessageHandler events;
+};
+
+typedef std::vector<std::string> Seen;
+
+TEST_F(CallState, AnIncomingCallIsTakenOnlyWhileIdle)
+{
+    Ring(0x30F, true);
+    EXPECT_EQ(1, manager->GetCallState());
+    EXPECT_EQ(Seen{"14:alice@pelvane.test|Alice"}, Events());
+    EXPECT_EQ(CodecSet::kAmrMode1, GetCodecSet()->GetType());
+    EXPECT_EQ(256, manager->GetAudioEngine().GetCallMode());
+
+    // Busy: a second call is ignored, the state stays.
+    Ring(0x208);
+    EXPECT_EQ(1, manager->GetCallState());
+    EXPECT_EQ(Seen{}, Events());
+    EXPECT_EQ(CodecSet::kAmrMode1, GetCodecSet()->GetType());
+}
+
+TEST_F(CallState, ProbingCommandsCountOnlyInTheirState)
+{
+    // Direct probing while idle is ignored.
+    DirectProbing();
+    EXPECT_EQ(0, manager->GetCallState());
+    EXPECT_EQ(Seen{}, Events());
+
+    Ring();
+    Events();
+    // Server probing and media connected need a probe report first.
+    Deliver(Body(14).Str("127.0.0.1").U32(20016));
+    Deliver(Body(11));
+    EXPECT_EQ(1, manager->GetCallState());
+    EXPECT_EQ(Seen{}, Events());
+
+    DirectProbing();
+    EXPECT_EQ(2, manager->GetCallState());
+    EXPECT_EQ(Seen{"12:Direct probing..."}, Events());
+    // A second one, and server probing before the report, change nothing.
+    DirectProbing();
+    Deliver(Body(14).Str("127.0.0.1").U32(20016));
+    EXPECT_EQ(2, manager->GetCallState());
+    EXPECT_EQ(Seen{}, Events());
+}
+
+TEST_F(CallState, KeysAndAcceptanceAreRefusedOutsideTheirState)
+{
+    CryptoCore* crypto = GetCryptoCore();
+    ASSERT_TRUE(crypto->GenerateKeys());
+    std::wstring before = crypto->GetVerificationCode();
+    BufList offer;
+    ASSERT_TRUE(crypto->MakeKeyOffer(offer));
+    Body keyOffer(15);
+    for (const Buf& v : offer)
+        keyOffer.Blob(v);
+
+    // Idle: an offer would re-key the voice cipher of whatever runs.
+    Deliver(keyOffer);
+    EXPECT_EQ(before, crypto->GetVerificationCode());
+    // The peer's acceptance before the media is connected is ignored.
+    Deliver(Body(12).U32(CodecSet::kAmrMode7).U32(512));
+    EXPECT_EQ(Seen{}, Events());
+
+    // Agreed: the offer is taken.
+    Ring();
+    Events();
+    Deliver(keyOffer);
+    EXPECT_NE(before, crypto->GetVerificationCode());
+    EXPECT_EQ(5u, manager->GetVerificationCode().size());
+}
+
+TEST_F(CallState, ARefusalOrAnEndReturnsToIdleAndAStrayReplyIsIgnored)
+{
+    // No call was placed: a reply of either kind changes nothing.
+    for (uint32_t code : {0u, 3u}) {
+        Deliver(Body(7).U32(code));
+        EXPECT_EQ(0, manager->GetCallState());
+        EXPECT_EQ(Seen{}, Events());
+    }
+    Ring();
+    Events();
+    Deliver(Body(13));
+    EXPECT_EQ(0, manager->GetCallState());
+    EXPECT_EQ(Seen{"17"}, Events());
+    // Hang-up while idle still reports the end.
+    manager->EndCall();
+    EXPECT_EQ(Seen{"17"}, Events());
+    Deliver(Body(44));
+    EXPECT_EQ(Seen{"36"}, Events());
+}
+
+TEST_F(CallState, AResetEndsTheCallSoTheNextOneIsTaken)
+{
+    Ring();
+    DirectProbing();
+    Events();
+    manager->ResetSession();
+    EXPECT_EQ(0, manager->GetCallState());
+    EXPECT_EQ((Seen{"17", "5"}), Events());
+    Ring();
+    EXPECT_EQ(1, manager->GetCallState());
+    EXPECT_EQ(Seen{"14:alice@pelvane.test|Alice"}, Events());
+}
+
+}  // namespace
