@@ -64,7 +64,9 @@ bool FileTransferSession::PrepareSend(const wchar_t* path, const std::string& re
     FileHasContent(path, high);
     if (high != 0)
         return false;
-    totalSize = size;
+    // Counted from the start, so that nothing can look complete before the
+    // first chunk went.
+    totalSize = remaining = size;
     return MakeKeys();
 }
 

@@ -105,6 +105,9 @@ void VoIPManager::Stop()
         sessionReady = false;
         link.Close();
     }
+    // The next start begins without a call or transfer of this session.
+    DropTransfers();
+    EndCallOnReset();
     mediaEngine.CloseSocket();
 }
 

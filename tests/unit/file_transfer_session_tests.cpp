@@ -199,6 +199,13 @@ TEST_F(TransferFixture, OneChunkInFlightMoreThanASecondApart)
 
 TEST_F(TransferFixture, TheSenderIsCompleteOnlyWhenTheLastChunkIsAcknowledged)
 {
+    // An acknowledgement before sending started completes nothing.
+    WriteAll(Path(L"early.bin"), Bytes(5, 1));
+    FileTransferSession early;
+    ASSERT_TRUE(early.PrepareSend(Path(L"early.bin").c_str(), "bob", L"early.bin"));
+    early.OnChunkAck(0);
+    EXPECT_FALSE(early.IsComplete());
+
     Connect(RandomBytes(40, 4), 16);
     ASSERT_TRUE(Step());
     ASSERT_TRUE(Step());
