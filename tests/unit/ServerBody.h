@@ -1,5 +1,5 @@
-// Server message bodies built byte by byte for the manager's handlers, and
-// events as comparable lines.
+// Server message bodies built byte by byte and handed to the manager, and
+// its events as comparable lines.
 #pragma once
 
 #include <cryptopp/aes.h>
@@ -11,6 +11,7 @@
 
 #include "Buf.h"
 #include "TestHex.h"
+#include "VoIPManager.h"
 #include "VoipEvent.h"
 
 typedef std::vector<unsigned char> Bytes;
@@ -87,3 +88,24 @@ inline std::string Describe(const VoipEvent& e)
     return s;
 }
 
+
+// Hands the first keep bytes of a body to the manager as a received message.
+inline void DeliverBody(VoIPManager& manager, const Bytes& body, size_t keep)
+{
+    unsigned char* p = AllocBytes(static_cast<int>(keep));
+    if (keep)
+        std::memcpy(p, body.data(), keep);
+    CmdMsg message(p, static_cast<int>(keep));
+    manager.HandleCmd(message);
+}
+
+// Every event waiting in a handler's queue, as lines.
+inline std::vector<std::string> DrainEvents(VoIPMsgHandler& handler)
+{
+    std::vector<std::string> seen;
+    while (VoipEvent* e = handler.PopEvent()) {
+        seen.push_back(Describe(*e));
+        delete e;
+    }
+    return seen;
+}

@@ -32,23 +32,8 @@ protected:
         Events();
     }
 
-    void Deliver(const Body& body)
-    {
-        unsigned char* p = AllocBytes(static_cast<int>(body.bytes.size()));
-        std::memcpy(p, body.bytes.data(), body.bytes.size());
-        CmdMsg message(p, static_cast<int>(body.bytes.size()));
-        manager->HandleCmd(message);
-    }
-
-    std::vector<std::string> Events()
-    {
-        std::vector<std::string> seen;
-        while (VoipEvent* e = events.PopEvent()) {
-            seen.push_back(Describe(*e));
-            delete e;
-        }
-        return seen;
-    }
+    void Deliver(const Body& body) { DeliverBody(*manager, body.bytes, body.bytes.size()); }
+    std::vector<std::string> Events() { return DrainEvents(events); }
 
     // An incoming call from alice with the given offer.
     void Ring(uint32_t offer = 0x30F, bool twin = false)

@@ -63,25 +63,10 @@ protected:
         return pad;
     }
 
-    void Deliver(const Bytes& body, size_t keep)
-    {
-        unsigned char* p = AllocBytes(static_cast<int>(keep));
-        if (keep)
-            std::memcpy(p, body.data(), keep);
-        CmdMsg message(p, static_cast<int>(keep));
-        manager->HandleCmd(message);
-    }
+    void Deliver(const Bytes& body, size_t keep) { DeliverBody(*manager, body, keep); }
     void Deliver(const Body& body) { Deliver(body.bytes, body.bytes.size()); }
 
-    std::vector<std::string> Events()
-    {
-        std::vector<std::string> seen;
-        while (VoipEvent* e = events.PopEvent()) {
-            seen.push_back(Describe(*e));
-            delete e;
-        }
-        return seen;
-    }
+    std::vector<std::string> Events() { return DrainEvents(events); }
 
     std::vector<std::string> Names()
     {
