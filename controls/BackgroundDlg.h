@@ -46,6 +46,8 @@ void VeilRect(HDC dc, const RECT& rect, BYTE alpha);
 // Replaces target with a copy of what the parent's painted DC shows under
 // control.
 void CaptureControlBackground(HWND control, WTL::CBitmap& target, HDC parentDC);
+// Fills rect with a vertical gradient from top to bottom.
+void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom);
 
 template <class T>
 class CBackgroundDlg : public ATL::CDialogImpl<T>, public WTL::COffscreenDrawRect<T> {
