@@ -90,3 +90,14 @@ void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
     GRADIENT_RECT mesh = {0, 1};
     ::GradientFill(dc, vertices, 2, &mesh, 1, GRADIENT_FILL_RECT_V);
 }
+
+LOGFONTW BoldTahoma(LONG pointTenths)
+{
+    LOGFONTW font = {};
+    font.lfHeight = pointTenths;
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpyW(font.lfFaceName, L"Tahoma");
+    return font;
+}

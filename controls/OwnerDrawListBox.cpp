@@ -43,15 +43,7 @@ const int kOfflineText = 95;
 // The row font: Tahoma 9 point, bold.
 const LOGFONTW& RowFont()
 {
-    static const LOGFONTW font = [] {
-        LOGFONTW f = {};
-        f.lfHeight = 90;
-        f.lfWeight = FW_BOLD;
-        f.lfCharSet = DEFAULT_CHARSET;
-        f.lfQuality = CLEARTYPE_QUALITY;
-        lstrcpyW(f.lfFaceName, L"Tahoma");
-        return f;
-    }();
+    static const LOGFONTW font = BoldTahoma(90);
     return font;
 }
 

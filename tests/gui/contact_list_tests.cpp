@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundHost.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
 #include "OwnerDrawListBox.h"
@@ -34,30 +35,7 @@ public:
     }
 };
 
-// The tab host: it keeps the program's background and shows it.
-class Host : public ATL::CWindowImpl<Host> {
-public:
-    WTL::CBitmap background;
-    BEGIN_MSG_MAP(Host)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnErase)
-    END_MSG_MAP()
-    LRESULT OnErase(UINT, WPARAM wParam, LPARAM, BOOL&)
-    {
-        CCompatibleDC memory(reinterpret_cast<HDC>(wParam));
-        HGDIOBJ old = SelectObject(memory, background);
-        BitBlt(reinterpret_cast<HDC>(wParam), 0, 0, 480, 504, memory, 0, 0, SRCCOPY);
-        SelectObject(memory, old);
-        return 1;
-    }
-    uint32_t BackgroundAt(int x, int y)
-    {
-        CCompatibleDC memory(nullptr);
-        HGDIOBJ old = SelectObject(memory, background);
-        COLORREF c = GetPixel(memory, x, y);
-        SelectObject(memory, old);
-        return Rgb(GetRValue(c), GetGValue(c), GetBValue(c));
-    }
-};
+typedef BackgroundHost Host;
 
 class ContactPage;
 typedef COwnerDrawListBoxT<FakeFrame, ContactPage> ContactList;
