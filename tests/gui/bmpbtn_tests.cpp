@@ -90,7 +90,8 @@ struct ButtonHost : ::testing::Test {
     Host host;
     void SetUp() override
     {
-        RECT r = {40, 40, 40 + 300, 40 + 200};
+        // Away from where the tab tests put their windows and the cursor.
+        RECT r = {600, 440, 600 + 300, 440 + 200};
         ASSERT_NE(nullptr, host.Create(nullptr, &r, L"buttons", WS_POPUP));
         // Not activated: Wine without a window manager takes seconds to
         // destroy a window that was.

@@ -69,7 +69,7 @@ public:
 HWND CreateOwner(Owner& owner, CTrayNotifyIcon* tray)
 {
     owner.tray = tray;
-    RECT r = {100, 100, 300, 200};
+    RECT r = {650, 100, 850, 200};
     return owner.Create(nullptr, &r, L"tray owner", WS_POPUP);
 }
 
@@ -327,7 +327,7 @@ TEST_F(RecordedShell, RightClickShowsTheMenuAtTheCursor)
 {
     ASSERT_TRUE(CreateAsTheFrameDoes());
     owner.ShowWindow(SW_SHOWNOACTIVATE);
-    SetCursorPos(400, 300);
+    SetCursorPos(700, 300);
     RECT menuRect = {};
     bool shown = false;
     gui::ModalDriver closeByClickingElsewhere({[&] {
@@ -344,7 +344,7 @@ TEST_F(RecordedShell, RightClickShowsTheMenuAtTheCursor)
     owner.SendMessage(kCallback, kIconId, WM_RBUTTONUP);
     EXPECT_TRUE(closeByClickingElsewhere.Finished());
     EXPECT_TRUE(shown);
-    EXPECT_EQ(400, menuRect.left);
+    EXPECT_EQ(700, menuRect.left);
     EXPECT_EQ(300, menuRect.top);
     EXPECT_TRUE(owner.commands.empty()) << "nothing chosen";
     EXPECT_FALSE(FindWindowW(L"#32768", nullptr) && IsWindowVisible(FindWindowW(L"#32768", nullptr)));
