@@ -80,3 +80,24 @@ void CaptureControlBackground(HWND control, WTL::CBitmap& target, HDC parentDC)
     ::BitBlt(memory, 0, 0, client.right, client.bottom, parentDC, origin.x, origin.y, SRCCOPY);
     ::SelectObject(memory, old);
 }
+
+void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
+{
+    TRIVERTEX vertices[2] = {
+        {rect.left, rect.top, COLOR16(GetRValue(top) << 8), COLOR16(GetGValue(top) << 8), COLOR16(GetBValue(top) << 8), 0},
+        {rect.right, rect.bottom, COLOR16(GetRValue(bottom) << 8), COLOR16(GetGValue(bottom) << 8),
+         COLOR16(GetBValue(bottom) << 8), 0}};
+    GRADIENT_RECT mesh = {0, 1};
+    ::GradientFill(dc, vertices, 2, &mesh, 1, GRADIENT_FILL_RECT_V);
+}
+
+LOGFONTW BoldTahoma(LONG pointTenths)
+{
+    LOGFONTW font = {};
+    font.lfHeight = pointTenths;
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfQuality = CLEARTYPE_QUALITY;
+    lstrcpyW(font.lfFaceName, L"Tahoma");
+    return font;
+}

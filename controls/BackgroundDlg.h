@@ -46,6 +46,11 @@ void VeilRect(HDC dc, const RECT& rect, BYTE alpha);
 // Replaces target with a copy of what the parent's painted DC shows under
 // control.
 void CaptureControlBackground(HWND control, WTL::CBitmap& target, HDC parentDC);
+// The face the pages write with: Tahoma, bold, ClearType, its height in
+// tenths of a point (for CreatePointFontIndirect).
+LOGFONTW BoldTahoma(LONG pointTenths);
+// Fills rect with a vertical gradient from top to bottom.
+void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom);
 
 template <class T>
 class CBackgroundDlg : public ATL::CDialogImpl<T>, public WTL::COffscreenDrawRect<T> {
@@ -160,15 +165,7 @@ public:
     // The banner's font: Tahoma 7.5 point, bold.
     static const LOGFONTW& BannerFont()
     {
-        static const LOGFONTW font = [] {
-            LOGFONTW f = {};
-            f.lfHeight = 75;
-            f.lfWeight = FW_BOLD;
-            f.lfCharSet = DEFAULT_CHARSET;
-            f.lfQuality = CLEARTYPE_QUALITY;
-            lstrcpyW(f.lfFaceName, L"Tahoma");
-            return f;
-        }();
+        static const LOGFONTW font = BoldTahoma(75);
         return font;
     }
 

@@ -138,7 +138,7 @@ public:                                                                         
 #define REFLECT_NOTIFICATIONS()                                                              \
     {                                                                                        \
         bHandled = TRUE;                                                                     \
-        lResult = ReflectNotifications(uMsg, wParam, lParam, bHandled);                      \
+        lResult = this->ReflectNotifications(uMsg, wParam, lParam, bHandled);                      \
         if (bHandled) return TRUE;                                                           \
     }
 
@@ -146,11 +146,11 @@ public:                                                                         
 #define FORWARD_NOTIFICATIONS()                                                              \
     {                                                                                        \
         bHandled = TRUE;                                                                     \
-        lResult = ForwardNotifications(uMsg, wParam, lParam, bHandled);                      \
+        lResult = this->ForwardNotifications(uMsg, wParam, lParam, bHandled);                      \
         if (bHandled) return TRUE;                                                           \
     }
 
 // In a control: a reflected message nobody handled gets the default answer
 // of the original message.
 #define DEFAULT_REFLECTION_HANDLER()                                                         \
-    if (DefaultReflectionHandler(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;
+    if (this->DefaultReflectionHandler(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "BackgroundDlg.h"
+#include "BackgroundHost.h"
 #include "GuiHarness.h"
 #include "WindowImpl.h"
 
@@ -24,30 +25,7 @@ void FillBannerTexts()
     for (int k = 0; k < 9; ++k) lstrcpynW(LanguageTable[129 + k], texts[k], kLanguageSlotUnits);
 }
 
-// The conversation window's part: it owns the background and shows it at
-// its top-left over white.
-class Host : public ATL::CWindowImpl<Host> {
-public:
-    WTL::CBitmap background;
-    BEGIN_MSG_MAP(Host)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnErase)
-    END_MSG_MAP()
-    LRESULT OnErase(UINT, WPARAM wParam, LPARAM, BOOL&)
-    {
-        WTL::CDCHandle dc(reinterpret_cast<HDC>(wParam));
-        WTL::CRect client;
-        GetClientRect(&client);
-        dc.FillSolidRect(&client, RGB(255, 255, 255));
-        SIZE size;
-        if (background.GetSize(size)) {
-            CCompatibleDC memory(dc);
-            HGDIOBJ old = SelectObject(memory, background);
-            dc.BitBlt(0, 0, size.cx, size.cy, memory, 0, 0, SRCCOPY);
-            SelectObject(memory, old);
-        }
-        return 1;
-    }
-};
+typedef BackgroundHost Host;
 
 class Page : public CBackgroundDlg<Page> {
 public:
