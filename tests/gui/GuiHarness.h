@@ -55,6 +55,12 @@ Pixels CaptureScreen(HWND hWnd);
 // of it (an open menu) included.
 Pixels CaptureDisplay(HWND hWnd);
 
+// A 32-bit top-down DIB section whose pixel (x, y) is pixel(x, y), 0x00RRGGBB.
+HBITMAP MakeBitmap(int width, int height, const std::function<uint32_t(int, int)>& pixel);
+
+// Copies the whole bitmap to (0, 0) of dc; nothing for no bitmap.
+void DrawBitmap(HDC dc, HBITMAP bitmap);
+
 // Writes build\screenshots\<name>.png beside the executable's folder; false
 // when it could not be written.
 bool SavePng(const Pixels& pixels, const std::string& name);

@@ -1,0 +1,536 @@
+// The hypertext view as a window: its text and font messages, layout with
+// scroll bars, scrolling by bar and wheel, links under the mouse, clicks,
+// tooltips, and painting over the background of the window behind it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "BackgroundDlg.h"
+#include "GuiHarness.h"
+#include "HyperTextCtrl.h"
+#include "WindowImpl.h"
+
+using gui::Rgb;
+using HyperTextControl::HyperTextPiece;
+using HyperTextControl::kNoPiece;
+using HyperTextControl::kNoRun;
+
+namespace {
+// The chat page's style for the view.
+const DWORD kChatStyle = WS_CHILD | WS_VISIBLE | HTC_WORDWRAP | HTC_AUTOSCROLLBARS | HTC_UNDERLINEHOVER | HTC_TOOLTIPS;
+
+uint32_t Pattern(int x, int y) { return Rgb(40 + x / 4, 60 + y / 4, 90); }
+
+uint32_t Veiled(uint32_t p)
+{
+    auto veil = [](int c) { return c + (255 - c) * 25 / 255; };
+    return Rgb(veil(gui::Red(p)), veil(gui::Green(p)), veil(gui::Blue(p)));
+}
+
+uint32_t FromColorRef(COLORREF c) { return Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
+
+// The page behind the view: it owns the background and shows it.
+class Host : public ATL::CWindowImpl<Host>, public CBackgroundHost {
+public:
+    WTL::CBitmap background;
+    WTL::CBitmap* GetParentBackground() override { return &background; }
+
+    BEGIN_MSG_MAP(Host)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnErase)
+    END_MSG_MAP()
+    LRESULT OnErase(UINT, WPARAM wParam, LPARAM, BOOL&)
+    {
+        WTL::CDCHandle dc(reinterpret_cast<HDC>(wParam));
+        gui::DrawBitmap(dc, background);
+        return 1;
+    }
+};
+
+struct Opened {
+    std::wstring target;
+    bool directoryGiven;
+    bool verbGiven;
+    INT show;
+};
+std::vector<Opened> g_opened;
+
+HINSTANCE WINAPI RecordOpen(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show)
+{
+    EXPECT_EQ(nullptr, parameters);
+    g_opened.push_back({file ? file : L"", directory != nullptr, verb != nullptr, show});
+    return reinterpret_cast<HINSTANCE>(33);
+}
+
+LPARAM Point(int x, int y) { return MAKELPARAM(x, y); }
+
+struct ChatView : ::testing::Test {
+    Host host;
+    CChatCtrl view;
+    WTL::CFont font;
+    static constexpr int kLeft = 20, kTop = 30, kWidth = 300, kHeight = 160;
+
+    void SetUp() override
+    {
+        g_opened.clear();
+        host.background.Attach(gui::MakeBitmap(480, 504, Pattern));
+        RECT r = {100, 100, 100 + 400, 100 + 260};
+        ASSERT_NE(nullptr, host.Create(nullptr, &r, L"host", WS_POPUP | WS_CLIPCHILDREN));
+        // Shown without activation: Wine then does not wait two seconds
+        // for a window manager to take the window back when it goes.
+        host.ShowWindow(SW_SHOWNA);
+        Create(kChatStyle);
+    }
+    void TearDown() override
+    {
+        ReleaseCapture();
+        host.DestroyWindow();
+    }
+
+    void Create(DWORD style)
+    {
+        if (view.m_hWnd) view.DestroyWindow();
+        RECT r = {kLeft, kTop, kLeft + kWidth, kTop + kHeight};
+        ASSERT_NE(nullptr, view.Create(host, &r, nullptr, style));
+        view.m_host = &host;
+        view.m_openTarget = RecordOpen;
+        font.CreatePointFont(80, L"Tahoma");
+        view.SetFont(font, TRUE);
+    }
+
+    const std::vector<HyperTextPiece>& Pieces() const { return view.VisiblePieces().Pieces(); }
+    std::wstring TextOf(const HyperTextPiece& p) const
+    {
+        return view.Model().Text().substr(static_cast<size_t>(p.textStart), static_cast<size_t>(p.count));
+    }
+    // The first piece that shows the given characters.
+    int FindPiece(const std::wstring& text) const
+    {
+        for (size_t i = 0; i < Pieces().size(); ++i)
+            if (TextOf(Pieces()[i]) == text) return static_cast<int>(i);
+        return kNoPiece;
+    }
+    POINT Middle(int piece) const
+    {
+        const auto& r = Pieces()[piece].rect;
+        return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    void MoveTo(POINT p) { view.SendMessage(WM_MOUSEMOVE, 0, Point(p.x, p.y)); }
+    // What the view shows now, as drawn (a hover paints straight to it).
+    gui::Pixels OnScreen()
+    {
+        HDC dc = GetDC(view);
+        gui::Pixels p = gui::CaptureDC(dc, 0, 0, kWidth, kHeight);
+        ReleaseDC(view, dc);
+        return p;
+    }
+    // What a full paint draws now.
+    gui::Pixels Painted() { return gui::CaptureClient(view); }
+    void Show()
+    {
+        host.Invalidate();
+        host.UpdateWindow();
+        view.UpdateWindow();
+        gui::PumpMessages(50);
+    }
+    int FirstVisibleLine() const
+    {
+        const auto& lines = view.Layout().lines;
+        const int start = Pieces().empty() ? -1 : Pieces()[0].textStart;
+        for (size_t l = 0; l < lines.size(); ++l)
+            if (lines[l].start <= start && start <= lines[l].end) return static_cast<int>(l);
+        return -1;
+    }
+    void FillLines(int count)
+    {
+        std::wstring text;
+        for (int i = 0; i < count; ++i) text += L"line " + std::to_wstring(i) + L"\n";
+        view.SetWindowText(text.c_str());
+    }
+};
+
+// Pixels of rect in p that are close to colour.
+int CountNear(const gui::Pixels& p, const HyperTextControl::PieceRect& r, uint32_t colour, int tolerance)
+{
+    int n = 0;
+    for (int y = std::max(0, r.top); y < std::min(p.height, r.bottom); ++y)
+        for (int x = std::max(0, r.left); x < std::min(p.width, r.right); ++x) n += gui::Near(p.At(x, y), colour, tolerance);
+    return n;
+}
+
+int Differences(const gui::Pixels& a, const gui::Pixels& b)
+{
+    int n = 0;
+    for (size_t i = 0; i < a.data.size() && i < b.data.size(); ++i) n += a.data[i] != b.data[i];
+    return n;
+}
+}  // namespace
+
+TEST_F(ChatView, TextComesBackWithinTheCallersBuffer)
+{
+    view.SetWindowText(L"hello www.a.org");
+    ASSERT_EQ(1u, view.Model().Runs().size());
+    EXPECT_EQ(L"http://www.a.org", view.Model().Runs()[0].target);
+
+    wchar_t buffer[8];
+    wmemset(buffer, L'#', 8);
+    EXPECT_EQ(4, view.SendMessage(WM_GETTEXT, 5, LPARAM(buffer)));
+    EXPECT_EQ(std::wstring(L"hell"), buffer);
+    EXPECT_EQ(L'#', buffer[5]);
+    EXPECT_EQ(0, view.SendMessage(WM_GETTEXT, 0, LPARAM(buffer)));
+    EXPECT_EQ(L'h', buffer[0]) << "nothing written for a zero-sized buffer";
+    EXPECT_EQ(0, view.SendMessage(WM_GETTEXT, 8, 0));
+    EXPECT_EQ(L"hello www.a.org", view.GetWindowText());
+
+    view.SetWindowText(L"");
+    EXPECT_EQ(0, view.SendMessage(WM_GETTEXT, 8, LPARAM(buffer)));
+    EXPECT_EQ(L'\0', buffer[0]);
+    EXPECT_TRUE(view.Model().Runs().empty());
+}
+
+TEST_F(ChatView, FontsFollowTheStyle)
+{
+    EXPECT_EQ(static_cast<HFONT>(font), view.GetFont());
+    LOGFONTW link, hover, bold;
+    GetObjectW(view.LinkFont(), sizeof(link), &link);
+    GetObjectW(view.HoverFont(), sizeof(hover), &hover);
+    GetObjectW(view.BoldFont(), sizeof(bold), &bold);
+    EXPECT_FALSE(link.lfUnderline);
+    EXPECT_TRUE(hover.lfUnderline);
+    EXPECT_FALSE(bold.lfUnderline);
+    EXPECT_EQ(FW_BOLD, bold.lfWeight);
+    EXPECT_STREQ(L"Tahoma", bold.lfFaceName);
+
+    Create(kChatStyle | HTC_UNDERLINELINKS);
+    GetObjectW(view.LinkFont(), sizeof(link), &link);
+    EXPECT_TRUE(link.lfUnderline);
+
+    // No font: the view's own again.
+    view.SetFont(nullptr, FALSE);
+    HFONT own = view.GetFont();
+    ASSERT_NE(nullptr, own);
+    LOGFONTW face;
+    GetObjectW(own, sizeof(face), &face);
+    EXPECT_STREQ(L"Times New Roman", face.lfFaceName);
+    GetObjectW(view.BoldFont(), sizeof(bold), &bold);
+    EXPECT_STREQ(L"Times New Roman", bold.lfFaceName);
+}
+
+TEST_F(ChatView, LinesTakeTheFontsHeight)
+{
+    view.SetWindowText(L"one\r\n\r\nthree");
+    HDC dc = GetDC(view);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW metrics;
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(view, dc);
+    ASSERT_EQ(3u, view.Layout().lines.size());
+    EXPECT_EQ(metrics.tmHeight, view.Layout().lineHeight);
+    EXPECT_EQ(3 * metrics.tmHeight, view.Layout().totalHeight);
+    EXPECT_FALSE(view.GetStyle() & WS_VSCROLL) << "it all fits";
+}
+
+TEST_F(ChatView, AutomaticBarsComeWithTheContent)
+{
+    FillLines(40);
+    ASSERT_TRUE(view.GetStyle() & WS_VSCROLL);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    ASSERT_TRUE(GetScrollInfo(view, SB_VERT, &info));
+    EXPECT_EQ(0, info.nMin);
+    EXPECT_EQ(40, info.nMax) << "one step a line";
+    WTL::CRect client;
+    view.GetClientRect(&client);
+    EXPECT_EQ(UINT(client.Height() * 40 / view.Layout().totalHeight), info.nPage);
+    EXPECT_FALSE(view.GetStyle() & WS_HSCROLL) << "wrapped lines never need one";
+
+    FillLines(2);
+    EXPECT_FALSE(view.GetStyle() & WS_VSCROLL);
+
+    // Without wrapping a long line stays whole and brings a horizontal bar.
+    Create(kChatStyle & ~HTC_WORDWRAP);
+    view.SetWindowText((std::wstring(200, L'w') + L"\nshort").c_str());
+    ASSERT_EQ(2u, view.Layout().lines.size());
+    EXPECT_EQ(199, view.Layout().lines[0].end);
+    EXPECT_TRUE(view.GetStyle() & WS_HSCROLL);
+    ASSERT_TRUE(GetScrollInfo(view, SB_HORZ, &info));
+    EXPECT_EQ(300, info.nMax) << "characters: the longest line and half as much again";
+}
+
+TEST_F(ChatView, WrapsAtTheClientWidth)
+{
+    view.SetWindowText(L"alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi omicron pi rho");
+    const auto& lines = view.Layout().lines;
+    ASSERT_GT(lines.size(), 1u);
+    const std::wstring& text = view.Model().Text();
+    for (size_t l = 0; l + 1 < lines.size(); ++l) {
+        EXPECT_EQ(L' ', text[lines[l].end + 1]) << "broken at a space " << l;
+        EXPECT_EQ(lines[l].end + 2, lines[l + 1].start) << "the space is dropped " << l;
+    }
+    WTL::CRect client;
+    view.GetClientRect(&client);
+    for (const HyperTextPiece& p : Pieces()) EXPECT_LE(p.rect.right, client.right - 2);
+}
+
+TEST_F(ChatView, ATinyClientAreaHoldsNoLines)
+{
+    view.SetWindowText(L"some text");
+    ASSERT_FALSE(view.Layout().lines.empty());
+    view.MoveWindow(0, 0, 9, 30);
+    EXPECT_TRUE(view.Layout().lines.empty());
+    EXPECT_TRUE(Pieces().empty());
+    view.MoveWindow(0, 0, 10, 30);
+    EXPECT_FALSE(view.Layout().lines.empty());
+}
+
+TEST_F(ChatView, ScrollBarRequestsMoveTheFirstLine)
+{
+    FillLines(40);
+    ASSERT_EQ(0, FirstVisibleLine());
+    view.SendMessage(WM_VSCROLL, SB_LINEDOWN);
+    EXPECT_EQ(1, FirstVisibleLine());
+    view.SendMessage(WM_VSCROLL, SB_LINEDOWN);
+    view.SendMessage(WM_VSCROLL, SB_LINEUP);
+    EXPECT_EQ(1, FirstVisibleLine());
+    view.SendMessage(WM_VSCROLL, SB_TOP);
+    EXPECT_EQ(0, FirstVisibleLine());
+    view.SendMessage(WM_VSCROLL, SB_LINEUP);
+    EXPECT_EQ(0, FirstVisibleLine());
+
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(view, SB_VERT, &info);
+    view.SendMessage(WM_VSCROLL, SB_PAGEDOWN);
+    EXPECT_EQ(int(info.nPage), FirstVisibleLine());
+    view.SendMessage(WM_VSCROLL, SB_PAGEUP);
+    EXPECT_EQ(0, FirstVisibleLine());
+
+    // The bottom: the last line shows, and stays shown as lines are added.
+    view.SendMessage(WM_VSCROLL, SB_BOTTOM);
+    const int last = static_cast<int>(view.Layout().lines.size()) - 1;
+    EXPECT_EQ(view.Layout().lines[last].start, Pieces()[view.VisiblePieces().Rows().back().first].textStart);
+    view.AppendText(L"one more\nand another\n", true);
+    const int newLast = static_cast<int>(view.Layout().lines.size()) - 1;
+    ASSERT_EQ(last + 2, newLast);
+    bool shown = false;
+    for (const HyperTextPiece& p : Pieces()) shown |= p.textStart == view.Layout().lines[newLast].start;
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(ChatView, AHorizontalStepHidesOneMoreCharacterOfEveryLine)
+{
+    Create(kChatStyle & ~HTC_WORDWRAP);
+    view.SetWindowText((std::wstring(120, L'a') + L"\n" + std::wstring(100, L'b')).c_str());
+    ASSERT_TRUE(view.GetStyle() & WS_HSCROLL);
+    const auto& rows = view.VisiblePieces().Rows();
+    ASSERT_EQ(2u, rows.size());
+    for (int step = 1; step <= 3; ++step) {
+        view.SendMessage(WM_HSCROLL, SB_LINEDOWN);
+        EXPECT_EQ(step, Pieces()[rows[0].first].textStart);
+        EXPECT_EQ(121 + step, Pieces()[rows[1].first].textStart);
+        EXPECT_EQ(2, Pieces()[rows[1].first].rect.left);
+    }
+}
+
+TEST_F(ChatView, WheelNotchesBecomeLineSteps)
+{
+    UINT lines = 0;
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &lines, 0));
+    ASSERT_GT(lines, 0u);
+    ASSERT_NE(WHEEL_PAGESCROLL, lines);
+    gui::PumpMessages();
+    RECT window;
+    view.GetWindowRect(&window);
+    const LPARAM inside = Point(window.left + 5, window.top + 5);
+    auto posted = [&](WPARAM code) {
+        int n = 0;
+        MSG msg;
+        while (PeekMessageW(&msg, view, WM_VSCROLL, WM_VSCROLL, PM_REMOVE)) n += msg.wParam == code;
+        return n;
+    };
+
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 60), inside);
+    EXPECT_EQ(0, posted(SB_LINEUP));
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 60), inside);
+    EXPECT_EQ(int(lines), posted(SB_LINEUP));
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), inside);
+    EXPECT_EQ(int(lines), posted(SB_LINEDOWN));
+    // A notch and a half, then the other half: the remainder is kept.
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 180), inside);
+    EXPECT_EQ(int(lines), posted(SB_LINEUP));
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 60), inside);
+    EXPECT_EQ(int(lines), posted(SB_LINEUP));
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), Point(window.right + 5, window.top + 5));
+    EXPECT_EQ(0, posted(SB_LINEDOWN)) << "outside the window";
+
+    // "One screen per notch" scrolls by a page.
+    ASSERT_TRUE(SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, WHEEL_PAGESCROLL, nullptr, 0));
+    view.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), inside);
+    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, lines, nullptr, 0);
+    EXPECT_EQ(1, posted(SB_PAGEDOWN));
+}
+
+TEST_F(ChatView, ALinkUnderTheMouseIsHighlightedAndLetGo)
+{
+    view.SetWindowText(L"see www.example.org now");
+    Show();
+    const int link = FindPiece(L"www.example.org");
+    const int plain = FindPiece(L" now");
+    ASSERT_NE(kNoPiece, link);
+    ASSERT_NE(kNoPiece, plain);
+    const gui::Pixels before = Painted();
+    const auto& rect = Pieces()[link].rect;
+    EXPECT_GT(CountNear(before, rect, Rgb(0, 0, 255), 60), 5) << "blue as a link";
+
+    MoveTo(Middle(link));
+    EXPECT_EQ(view.m_hWnd, GetCapture());
+    EXPECT_EQ(link, view.HoveredPiece());
+    gui::Pixels hovered = OnScreen();
+    EXPECT_GT(CountNear(hovered, rect, Rgb(255, 0, 0), 60), 5) << "red while hovered";
+    EXPECT_EQ(0, CountNear(hovered, rect, Rgb(0, 0, 255), 60));
+    EXPECT_EQ(0, Differences(hovered, Painted())) << "a repaint shows the same";
+
+    // Onto plain text: the link is a link again, exactly as painted.
+    MoveTo(Middle(plain));
+    EXPECT_EQ(kNoPiece, view.HoveredPiece());
+    EXPECT_EQ(view.m_hWnd, GetCapture());
+    EXPECT_EQ(0, Differences(OnScreen(), before));
+
+    // Out of the view: the capture goes, and the hover with it.
+    MoveTo(Middle(link));
+    ASSERT_EQ(link, view.HoveredPiece());
+    view.SendMessage(WM_MOUSEMOVE, 0, Point(-3, 10));
+    EXPECT_EQ(nullptr, GetCapture());
+    EXPECT_EQ(kNoPiece, view.HoveredPiece());
+    EXPECT_EQ(0, Differences(OnScreen(), before));
+}
+
+TEST_F(ChatView, ALinkOverTwoLinesIsHighlightedWhole)
+{
+    view.SetWindowText((L"start " + std::wstring(30, L'x') + L" http://example.org/" + std::wstring(40, L'p')).c_str());
+    Show();
+    int first = kNoPiece;
+    for (size_t i = 0; i < Pieces().size(); ++i)
+        if (Pieces()[i].run != kNoRun && Pieces()[i].next != kNoPiece) first = static_cast<int>(i);
+    ASSERT_NE(kNoPiece, first) << "the link wraps";
+    const int second = Pieces()[first].next;
+    EXPECT_GT(Pieces()[second].rect.top, Pieces()[first].rect.top);
+
+    MoveTo(Middle(second));
+    EXPECT_EQ(first, view.HoveredPiece()) << "the hover starts at the link's first piece";
+    gui::Pixels p = OnScreen();
+    EXPECT_GT(CountNear(p, Pieces()[first].rect, Rgb(255, 0, 0), 60), 5);
+    EXPECT_GT(CountNear(p, Pieces()[second].rect, Rgb(255, 0, 0), 60), 5);
+    MoveTo(Middle(first));
+    EXPECT_EQ(first, view.HoveredPiece());
+
+    // Both pieces carry the link's tooltip.
+    EXPECT_EQ(2, SendMessageW(view.ToolTipWindow(), TTM_GETTOOLCOUNT, 0, 0));
+    for (UINT id = 1; id <= 2; ++id) {
+        wchar_t tip[128] = {};
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = view;
+        tool.uId = id;
+        tool.lpszText = tip;
+        SendMessageW(view.ToolTipWindow(), TTM_GETTEXTW, 128, LPARAM(&tool));
+        EXPECT_EQ(view.Model().Runs()[0].tooltip, std::wstring(tip)) << id;
+    }
+}
+
+TEST_F(ChatView, StyledTextIsColouredBoldAndNeverHovered)
+{
+    view.AppendStyledText(L"Alice (9:5:7 3/2/2024)", L"", L" ", L"", RGB(255, 0, 0), true, true);
+    view.AppendText(L"\nhello there\n\n", true);
+    view.AppendStyledText(L"Bob (9:6:0 3/2/2024)", L"", L" ", L"", RGB(0, 0, 255), true, true);
+    Show();
+    const gui::Pixels p = Painted();
+    const int alice = FindPiece(L"Alice (9:5:7 3/2/2024)");
+    const int bob = FindPiece(L"Bob (9:6:0 3/2/2024)");
+    const int body = FindPiece(L"hello there");
+    ASSERT_NE(kNoPiece, alice);
+    ASSERT_NE(kNoPiece, bob);
+    ASSERT_NE(kNoPiece, body);
+    EXPECT_GT(CountNear(p, Pieces()[alice].rect, Rgb(255, 0, 0), 60), 5);
+    EXPECT_EQ(0, CountNear(p, Pieces()[alice].rect, Rgb(0, 0, 255), 60));
+    EXPECT_GT(CountNear(p, Pieces()[bob].rect, Rgb(0, 0, 255), 60), 5);
+    EXPECT_GT(CountNear(p, Pieces()[body].rect, FromColorRef(GetSysColor(COLOR_WINDOWTEXT)), 60), 5);
+
+    MoveTo(Middle(alice));
+    EXPECT_EQ(kNoPiece, view.HoveredPiece());
+    // Its tooltip tool is there all the same, one per styled piece.
+    EXPECT_EQ(2, SendMessageW(view.ToolTipWindow(), TTM_GETTOOLCOUNT, 0, 0));
+}
+
+TEST_F(ChatView, ClicksOpenTheTargetOfAnyRun)
+{
+    view.AppendStyledText(L"Alice", L"", L" ", L"", RGB(255, 0, 0), true, true);
+    view.AppendText(L"\nmail bob@example.org, or see ftp.example.org", true);
+    const int name = FindPiece(L"Alice");
+    const int mail = FindPiece(L"bob@example.org");
+    const int ftp = FindPiece(L"ftp.example.org");
+    const int plain = FindPiece(L"mail ");
+    for (int piece : {name, mail, ftp, plain}) ASSERT_NE(kNoPiece, piece);
+    for (int piece : {name, mail, ftp, plain}) {
+        POINT at = Middle(piece);
+        view.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(at.x, at.y));
+        view.SendMessage(WM_LBUTTONUP, 0, Point(at.x, at.y));
+    }
+    ASSERT_EQ(3u, g_opened.size()) << "plain text opens nothing";
+    EXPECT_EQ(L" ", g_opened[0].target);
+    EXPECT_EQ(L"mailto:bob@example.org", g_opened[1].target);
+    EXPECT_EQ(L"ftp://ftp.example.org", g_opened[2].target);
+    for (const Opened& o : g_opened) {
+        EXPECT_FALSE(o.verbGiven);
+        EXPECT_FALSE(o.directoryGiven);
+        EXPECT_EQ(SW_SHOWDEFAULT, o.show);
+    }
+}
+
+TEST_F(ChatView, NothingLaidOutNothingUnderTheMouse)
+{
+    view.SetWindowText(L"");
+    MoveTo({40, 10});
+    EXPECT_EQ(view.m_hWnd, GetCapture()) << "the capture is taken all the same";
+    view.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Point(40, 10));
+    EXPECT_TRUE(g_opened.empty());
+    EXPECT_EQ(kNoPiece, view.HoveredPiece());
+}
+
+TEST_F(ChatView, PaintsTheHostsBackgroundUnderAVeil)
+{
+    view.SetWindowText(L"top line");
+    const gui::Pixels p = Painted();
+    ASSERT_EQ(kWidth, p.width);
+    for (POINT at : {POINT{200, 100}, POINT{5, kHeight - 2}, POINT{kWidth - 1, 40}}) {
+        SCOPED_TRACE(std::to_string(at.x) + "," + std::to_string(at.y));
+        EXPECT_TRUE(gui::Near(Veiled(Pattern(at.x + kLeft, at.y + kTop)), p.At(at.x, at.y), 1));
+    }
+}
+
+// A conversation as the chat page writes it, over the program's background.
+TEST_F(ChatView, Screenshot)
+{
+    host.background.DeleteObject();
+    host.background.LoadBitmap(IDB_BACKGROUND);
+    view.MoveWindow(10, 10, 380, 240);
+    const wchar_t* lines[][2] = {
+        {L"alice (9:5:7 3/2/2024)", L"Morning! The notes are at www.example.org/notes, have a look."},
+        {L"bob (9:6:12 3/2/2024)", L"Thanks. Mail carol@example.org too, she asked for http://example.org/plan."},
+        {L"alice (9:7:30 3/2/2024)", L"Will do."},
+    };
+    bool own = true;
+    for (auto& line : lines) {
+        view.AppendStyledText(line[0], L"", L" ", L"", own ? RGB(255, 0, 0) : RGB(0, 0, 255), true, true);
+        view.AppendText(L"\n", true);
+        view.AppendText(line[1], true);
+        view.AppendText(L"\n\n", true);
+        own = !own;
+    }
+    Show();
+    MoveTo(Middle(FindPiece(L"carol@example.org")));
+    EXPECT_TRUE(gui::SavePng(gui::CaptureScreen(host), "hypertext_chat"));
+}
