@@ -19,6 +19,7 @@ using HyperTextControl::kNoRun;
 namespace {
 // The chat page's style for the view.
 const DWORD kChatStyle = WS_CHILD | WS_VISIBLE | HTC_WORDWRAP | HTC_AUTOSCROLLBARS | HTC_UNDERLINEHOVER | HTC_TOOLTIPS;
+static_assert(kChatStyle == 0x5000001B, "the style bits the chat page passes as a number");
 
 uint32_t Pattern(int x, int y) { return Rgb(40 + x / 4, 60 + y / 4, 90); }
 
@@ -186,6 +187,16 @@ TEST_F(ChatView, TextComesBackWithinTheCallersBuffer)
     EXPECT_EQ(0, view.SendMessage(WM_GETTEXT, 8, LPARAM(buffer)));
     EXPECT_EQ(L'\0', buffer[0]);
     EXPECT_TRUE(view.Model().Runs().empty());
+}
+
+TEST_F(ChatView, RegistersItsWindowClass)
+{
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetClassInfoExW(ATL::GetModuleInstance(), L"PLV_HTChatCtrl", &info));
+    EXPECT_EQ(UINT(CS_HREDRAW | CS_DBLCLKS), info.style);
+    EXPECT_EQ(reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1), info.hbrBackground);
+    EXPECT_EQ(LoadCursorW(nullptr, IDC_ARROW), info.hCursor);
 }
 
 TEST_F(ChatView, FontsFollowTheStyle)
