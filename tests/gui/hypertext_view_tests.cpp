@@ -77,8 +77,8 @@ struct ChatView : ::testing::Test {
         host.background.Attach(gui::MakeBitmap(480, 504, Pattern));
         RECT r = {100, 100, 100 + 400, 100 + 260};
         ASSERT_NE(nullptr, host.Create(nullptr, &r, L"host", WS_POPUP | WS_CLIPCHILDREN));
-        // Shown without activation: Wine then does not wait two seconds
-        // for a window manager to take the window back when it goes.
+        // Shown, but not activated: a prefix whose windows a window manager
+        // may take waits two seconds for one when an activated window goes.
         host.ShowWindow(SW_SHOWNA);
         Create(kChatStyle);
     }

@@ -53,8 +53,8 @@ struct Controls : ::testing::Test {
         host.background.Attach(gui::MakeBitmap(480, 504, Pattern));
         RECT r = {80, 80, 80 + 420, 80 + 260};
         ASSERT_NE(nullptr, host.Create(nullptr, &r, L"host", WS_POPUP | WS_CLIPCHILDREN));
-        // Shown without activation, so that Wine need not wait for a window
-        // manager when the window goes.
+        // Shown, but not activated: a prefix whose windows a window manager
+        // may take waits two seconds for one when an activated window goes.
         host.ShowWindow(SW_SHOWNA);
     }
     void TearDown() override { host.DestroyWindow(); }
