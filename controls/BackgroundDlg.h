@@ -28,6 +28,17 @@ public:
     HDC m_hDC;
 };
 
+// What a child that paints its host's background under itself asks of the
+// host: the background bitmap of the window behind it (null: nothing to
+// copy).
+class CBackgroundHost {
+public:
+    virtual WTL::CBitmap* GetParentBackground() = 0;
+
+protected:
+    ~CBackgroundHost() = default;
+};
+
 // Copies the part of background that lies under child (a child-client-sized
 // area at child's place in parent's client area) to (0, 0) of dc. Nothing
 // without a bitmap.

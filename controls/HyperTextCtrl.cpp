@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "BackgroundDlg.h"
-
 namespace HyperTextControl {
 
 namespace {

@@ -11,7 +11,7 @@
 
 #include <string>
 
-#include "BackgroundHost.h"
+#include "BackgroundDlg.h"
 #include "Controls.h"
 #include "Gdi.h"
 #include "HyperText.h"

@@ -1,18 +1,11 @@
 #include "ListViewEx.h"
 
-#include "BackgroundDlg.h"
-
 namespace {
 // Tahoma 9 point bold, italic for the second column.
 HFONT ItemFont(bool italic)
 {
-    LOGFONTW font = {};
-    font.lfHeight = 90;
-    font.lfWeight = FW_BOLD;
+    LOGFONTW font = BoldTahoma(90);
     font.lfItalic = italic ? TRUE : FALSE;
-    font.lfCharSet = DEFAULT_CHARSET;
-    font.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpyW(font.lfFaceName, L"Tahoma");
     return WTL::CreatePointFontFromLogFont(font, nullptr);
 }
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "BackgroundHost.h"
+#include "BackgroundDlg.h"
 #include "Controls.h"
 #include "Gdi.h"
 #include "OffscreenDraw.h"

@@ -71,7 +71,7 @@ struct Canvas {
 };
 }  // namespace
 
-HBITMAP PatternBitmap(int width, int height)
+HBITMAP PatternBitmap(int width, int height, uint32_t (*pixel)(int x, int y))
 {
     BITMAPINFO info = {};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
@@ -80,7 +80,7 @@ HBITMAP PatternBitmap(int width, int height)
     if (!b) return nullptr;
     uint32_t* p = static_cast<uint32_t*>(bits);
     for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) p[y * width + x] = Pattern(x, y);
+        for (int x = 0; x < width; ++x) p[y * width + x] = pixel(x, y);
     return b;
 }
 
@@ -131,30 +131,6 @@ Pixels CaptureDisplay(HWND hWnd)
     Pixels p = CaptureDC(screen, r.left, r.top, r.right - r.left, r.bottom - r.top);
     ReleaseDC(nullptr, screen);
     return p;
-}
-
-HBITMAP MakeBitmap(int width, int height, const std::function<uint32_t(int, int)>& pixel)
-{
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP b = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!b) return nullptr;
-    uint32_t* p = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) p[y * width + x] = pixel(x, y);
-    return b;
-}
-
-void DrawBitmap(HDC dc, HBITMAP bitmap)
-{
-    BITMAP info;
-    if (!bitmap || !GetObjectW(bitmap, sizeof(info), &info)) return;
-    HDC memory = CreateCompatibleDC(dc);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-    SelectObject(memory, old);
-    DeleteDC(memory);
 }
 
 namespace {

@@ -32,9 +32,9 @@ inline int Blue(uint32_t p) { return p & 0xFF; }
 bool Near(uint32_t a, uint32_t b, int tolerance);
 
 // A surface whose every pixel tells where it is, and a top-down 32-bit
-// bitmap of it.
+// bitmap of it (or of another such surface).
 inline uint32_t Pattern(int x, int y) { return Rgb((x * 3) & 0xFF, (y * 5) & 0xFF, (x + y) & 0xFF); }
-HBITMAP PatternBitmap(int width, int height);
+HBITMAP PatternBitmap(int width, int height, uint32_t (*pixel)(int x, int y) = Pattern);
 // A channel and a pixel under the white veil the painted pages lay.
 inline int Veil(int c, int alpha = 25) { return c + (255 - c) * alpha / 255; }
 inline uint32_t Veiled(uint32_t p, int alpha = 25)
@@ -54,12 +54,6 @@ Pixels CaptureScreen(HWND hWnd);
 // What the display shows over the window's rectangle, other windows on top
 // of it (an open menu) included.
 Pixels CaptureDisplay(HWND hWnd);
-
-// A 32-bit top-down DIB section whose pixel (x, y) is pixel(x, y), 0x00RRGGBB.
-HBITMAP MakeBitmap(int width, int height, const std::function<uint32_t(int, int)>& pixel);
-
-// Copies the whole bitmap to (0, 0) of dc; nothing for no bitmap.
-void DrawBitmap(HDC dc, HBITMAP bitmap);
 
 // Writes build\screenshots\<name>.png beside the executable's folder; false
 // when it could not be written.

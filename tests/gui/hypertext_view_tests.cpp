@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "BackgroundDlg.h"
+#include "BackgroundHost.h"
 #include "GuiHarness.h"
 #include "HyperTextCtrl.h"
 #include "WindowImpl.h"
@@ -21,31 +21,16 @@ namespace {
 const DWORD kChatStyle = WS_CHILD | WS_VISIBLE | HTC_WORDWRAP | HTC_AUTOSCROLLBARS | HTC_UNDERLINEHOVER | HTC_TOOLTIPS;
 static_assert(kChatStyle == 0x5000001B, "the style bits the chat page passes as a number");
 
-uint32_t Pattern(int x, int y) { return Rgb(40 + x / 4, 60 + y / 4, 90); }
+// A quiet surface, far from the colours the text is written in.
+uint32_t Surface(int x, int y) { return Rgb(40 + x / 4, 60 + y / 4, 90); }
 
-uint32_t Veiled(uint32_t p)
-{
-    auto veil = [](int c) { return c + (255 - c) * 25 / 255; };
-    return Rgb(veil(gui::Red(p)), veil(gui::Green(p)), veil(gui::Blue(p)));
-}
 
 uint32_t FromColorRef(COLORREF c) { return Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 // The page behind the view: it owns the background and shows it.
-class Host : public ATL::CWindowImpl<Host>, public CBackgroundHost {
+class Host : public BackgroundHost, public CBackgroundHost {
 public:
-    WTL::CBitmap background;
     WTL::CBitmap* GetParentBackground() override { return &background; }
-
-    BEGIN_MSG_MAP(Host)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnErase)
-    END_MSG_MAP()
-    LRESULT OnErase(UINT, WPARAM wParam, LPARAM, BOOL&)
-    {
-        WTL::CDCHandle dc(reinterpret_cast<HDC>(wParam));
-        gui::DrawBitmap(dc, background);
-        return 1;
-    }
 };
 
 struct Opened {
@@ -74,8 +59,9 @@ struct ChatView : ::testing::Test {
     void SetUp() override
     {
         g_opened.clear();
-        host.background.Attach(gui::MakeBitmap(480, 504, Pattern));
-        RECT r = {100, 100, 100 + 400, 100 + 260};
+        host.background.Attach(gui::PatternBitmap(480, 504, Surface));
+        // Clear of the windows of the other window tests.
+        RECT r = {40, 470, 40 + 400, 470 + 260};
         ASSERT_NE(nullptr, host.Create(nullptr, &r, L"host", WS_POPUP | WS_CLIPCHILDREN));
         // Shown, but not activated: a prefix whose windows a window manager
         // may take waits two seconds for one when an activated window goes.
@@ -518,7 +504,7 @@ TEST_F(ChatView, PaintsTheHostsBackgroundUnderAVeil)
     ASSERT_EQ(kWidth, p.width);
     for (POINT at : {POINT{200, 100}, POINT{5, kHeight - 2}, POINT{kWidth - 1, 40}}) {
         SCOPED_TRACE(std::to_string(at.x) + "," + std::to_string(at.y));
-        EXPECT_TRUE(gui::Near(Veiled(Pattern(at.x + kLeft, at.y + kTop)), p.At(at.x, at.y), 1));
+        EXPECT_TRUE(gui::Near(gui::Veiled(Surface(at.x + kLeft, at.y + kTop)), p.At(at.x, at.y), 1));
     }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "BackgroundHost.h"
 #include "EditEx.h"
 #include "GuiHarness.h"
 #include "ListViewEx.h"
@@ -13,21 +14,21 @@
 using gui::Rgb;
 
 namespace {
-uint32_t Pattern(int x, int y) { return Rgb((x * 3) & 0xFF, (y * 5) & 0xFF, 200); }
+// A surface far from the colours the items are written in.
+uint32_t Surface(int x, int y) { return Rgb((x * 3) & 0xFF, (y * 5) & 0xFF, 200); }
 uint32_t FromColorRef(COLORREF c) { return Rgb(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 // The window the controls live in: it owns the background, reflects the
 // controls' notifications back to them, and counts send requests.
-class Host : public ATL::CWindowImpl<Host>, public CBackgroundHost {
+class Host : public BackgroundHost, public CBackgroundHost {
 public:
-    WTL::CBitmap background;
     std::vector<LPARAM> sends;
 
     WTL::CBitmap* GetParentBackground() override { return &background; }
 
     BEGIN_MSG_MAP(Host)
         COMMAND_ID_HANDLER(IDC_SEND, OnSend)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnErase)
+        CHAIN_MSG_MAP(BackgroundHost)
         REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
 
@@ -37,11 +38,6 @@ public:
         sends.push_back(reinterpret_cast<LPARAM>(control));
         return 0;
     }
-    LRESULT OnErase(UINT, WPARAM wParam, LPARAM, BOOL&)
-    {
-        gui::DrawBitmap(reinterpret_cast<HDC>(wParam), background);
-        return 1;
-    }
 };
 
 struct Controls : ::testing::Test {
@@ -50,8 +46,9 @@ struct Controls : ::testing::Test {
 
     void SetUp() override
     {
-        host.background.Attach(gui::MakeBitmap(480, 504, Pattern));
-        RECT r = {80, 80, 80 + 420, 80 + 260};
+        host.background.Attach(gui::PatternBitmap(480, 504, Surface));
+        // Clear of the windows of the other window tests.
+        RECT r = {40, 470, 40 + 420, 470 + 260};
         ASSERT_NE(nullptr, host.Create(nullptr, &r, L"host", WS_POPUP | WS_CLIPCHILDREN));
         // Shown, but not activated: a prefix whose windows a window manager
         // may take waits two seconds for one when an activated window goes.
@@ -105,7 +102,7 @@ TEST_F(ListView, AnEmptyListShowsOnlyTheHostsBackground)
     ASSERT_EQ(300, p.width);
     int wrong = 0;
     for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) wrong += p.At(x, y) != Pattern(x + kLeft, y + kTop);
+        for (int x = 0; x < p.width; ++x) wrong += p.At(x, y) != Surface(x + kLeft, y + kTop);
     EXPECT_EQ(0, wrong);
 }
 
