@@ -1,0 +1,84 @@
+// The pages of the conversation window (CTabbedWnd) as that window handles
+// them: each kind of page is reached through one of these interfaces and
+// made by one of the factory functions below, so that the window knows no
+// page class. PageFactory.cpp makes the program's pages; a page class either
+// implements its interface itself or is wrapped there.
+//
+// What a page can count on: it is made by the factory, its window is made
+// with CreatePage as a hidden child of the tab host, it gets SetHosts at
+// once, and it is placed, given its tab and selected. When it closes itself
+// (a call page with WM_USER+156, a file-transfer page with WM_USER+157 to the
+// tab host's parent, its own tab deleted first), its window is destroyed at
+// once and the object freed later, once its messages have returned; it must
+// not enter a modal loop after that message. Any other way, the window
+// destroys the page's window and frees the object itself.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "TabbedChildWindow.h"
+
+class CPelvaneFrame;
+
+// The tab host of the conversation window: its strip holds the pages' tabs
+// (a page finds its own by its window), it keeps the background picture the
+// pages paint from (GetBackgroundBitmap), and its parent is the conversation
+// window.
+typedef CTabbedChildWindow<CDotNetTabCtrl<CTabViewTabItem>> CTabHost;
+
+// Private messages between the conversation window and its pages.
+const UINT WM_PAGE_POLL = WM_USER + 155;             // to call and chat pages: take one core event
+const UINT WM_REMOVE_CALL_PAGE = WM_USER + 156;      // to the conversation window, wParam the page
+const UINT WM_REMOVE_TRANSFER_PAGE = WM_USER + 157;  // the same for a file-transfer page
+
+class CConversationPage {
+public:
+    virtual ~CConversationPage() {}
+
+    // Makes the page's window as a child of the tab host; null on failure.
+    virtual HWND CreatePage(HWND tabHost) = 0;
+    virtual HWND GetPageWindow() const = 0;
+    // The tab host and the main frame (the page opener: OpenContactPage).
+    virtual void SetHosts(CTabHost* tabHost, CPelvaneFrame* frame) = 0;
+    // The contact's display text, which begins the page's tab text (empty
+    // for the about page).
+    virtual std::wstring GetDisplayText() const = 0;
+};
+
+class CCallPage : public CConversationPage {
+public:
+    // False once the call was refused or has ended.
+    virtual bool IsCallActive() const = 0;
+    // The call ended without the page's knowing (the session was reset).
+    virtual void MarkEnded() = 0;
+};
+
+class CChatPage : public CConversationPage {
+public:
+    // The contact's account name (ANSI code page).
+    virtual std::string GetContactName() const = 0;
+    // The keyboard focus goes to the page's input.
+    virtual void TakeFocus() = 0;
+    virtual void InvalidateView() = 0;
+    // A line of the conversation: the name with the time, then the text.
+    virtual void AppendLine(const std::wstring& name, const std::wstring& text, bool own) = 0;
+};
+
+class CFileTransferPage : public CConversationPage {
+public:
+    // Asks the user whether to cancel the transfer; on yes the page cancels
+    // it and closes itself (WM_REMOVE_TRANSFER_PAGE).
+    virtual void AskCancel() = 0;
+};
+
+// Each returns a new page (the caller owns it), or null when this program
+// has no page of that kind.
+CCallPage* NewCallPage(const std::string& contactName, const std::wstring& displayText, bool outgoing);
+CChatPage* NewChatPage(const std::string& contactName, const std::wstring& displayText);
+// transferId is empty for a new outgoing transfer: the page makes the offer.
+CFileTransferPage* NewFileTransferPage(const std::string& contactName, const std::wstring& displayText,
+                                       const std::wstring& path, const std::wstring& fileTitle,
+                                       const std::string& transferId, bool outgoing);
+CConversationPage* NewAboutPage();
