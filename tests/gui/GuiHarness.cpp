@@ -276,23 +276,40 @@ void CALLBACK ModalDriver::Tick(HWND, UINT, UINT_PTR id, DWORD)
 }
 
 namespace {
-BOOL CALLBACK FindDialogWindow(HWND hWnd, LPARAM param)
+struct VisibleOfClass {
+    const wchar_t* className;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleOfClass(HWND hWnd, LPARAM param)
 {
+    VisibleOfClass* search = reinterpret_cast<VisibleOfClass*>(param);
     wchar_t name[16];
     GetClassNameW(hWnd, name, 16);
-    if (IsWindowVisible(hWnd) && lstrcmpW(name, L"#32770") == 0) {
-        *reinterpret_cast<HWND*>(param) = hWnd;
+    if (IsWindowVisible(hWnd) && lstrcmpW(name, search->className) == 0) {
+        search->found = hWnd;
         return FALSE;
     }
     return TRUE;
+}
+
+// Only this thread's windows: other test programs share the display.
+HWND FindThreadWindow(const wchar_t* className)
+{
+    VisibleOfClass search = {className, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), FindVisibleOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 }  // namespace
 
 HWND FindThreadDialog()
 {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindDialogWindow, reinterpret_cast<LPARAM>(&found));
-    return found;
+    return FindThreadWindow(L"#32770");
+}
+
+HWND FindThreadPopupMenu()
+{
+    return FindThreadWindow(L"#32768");
 }
 
 }  // namespace gui

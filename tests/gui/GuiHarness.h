@@ -83,4 +83,7 @@ private:
 // The first visible dialog (class #32770) of this thread, or null.
 HWND FindThreadDialog();
 
+// The visible popup menu (class #32768) of this thread, or null.
+HWND FindThreadPopupMenu();
+
 }  // namespace gui

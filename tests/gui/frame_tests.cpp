@@ -140,7 +140,7 @@ TEST_F(Frame, ClickOnAMenuButtonOpensItsPopupWithCheckStatesApplied)
     bool popupShown = false;
     UINT checked = 0;
     gui::ModalDriver driver({[&] {
-        HWND popup = FindWindowW(L"#32768", nullptr);
+        HWND popup = gui::FindThreadPopupMenu();
         popupShown = popup && IsWindowVisible(popup);
         HMENU file = GetSubMenu(frame.commandBar.GetMenu(), 0);
         checked = GetMenuState(file, ID_TEST_CHECKED, MF_BYCOMMAND) & MF_CHECKED;
@@ -161,7 +161,7 @@ TEST_F(Frame, AltAndMnemonicOpenThePopupThroughTheLoopFilter)
 {
     bool opened = false;
     gui::ModalDriver driver({[&] {
-        opened = FindWindowW(L"#32768", nullptr) != nullptr;
+        opened = gui::FindThreadPopupMenu() != nullptr;
         EndMenu();
     }}, false);
     driver.Start();

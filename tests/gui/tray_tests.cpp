@@ -331,7 +331,7 @@ TEST_F(RecordedShell, RightClickShowsTheMenuAtTheCursor)
     RECT menuRect = {};
     bool shown = false;
     gui::ModalDriver closeByClickingElsewhere({[&] {
-        HWND popup = FindWindowW(L"#32768", nullptr);
+        HWND popup = gui::FindThreadPopupMenu();
         shown = popup && IsWindowVisible(popup);
         if (popup) GetWindowRect(popup, &menuRect);
         gui::Pixels shot = gui::CaptureDisplay(popup);
@@ -347,13 +347,13 @@ TEST_F(RecordedShell, RightClickShowsTheMenuAtTheCursor)
     EXPECT_EQ(700, menuRect.left);
     EXPECT_EQ(300, menuRect.top);
     EXPECT_TRUE(owner.commands.empty()) << "nothing chosen";
-    EXPECT_FALSE(FindWindowW(L"#32768", nullptr) && IsWindowVisible(FindWindowW(L"#32768", nullptr)));
+    EXPECT_EQ(nullptr, gui::FindThreadPopupMenu());
     bool nullPosted = false;
     for (MSG msg; PeekMessageW(&msg, owner, 0, 0, PM_REMOVE);) nullPosted |= msg.message == WM_NULL;
     EXPECT_TRUE(nullPosted) << "the menu is followed by WM_NULL";
 
     gui::ModalDriver chooseTheSecondItem({[&] {
-        HWND popup = FindWindowW(L"#32768", nullptr);
+        HWND popup = gui::FindThreadPopupMenu();
         for (WPARAM key : {WPARAM(VK_DOWN), WPARAM(VK_DOWN), WPARAM(VK_RETURN)}) PostMessageW(popup, WM_KEYDOWN, key, 0);
     }}, false);
     chooseTheSecondItem.Start();
@@ -520,7 +520,7 @@ TEST(NotificationArea, TheProcessIconLivesInTheNotificationArea)
     // A right click opens the menu.
     bool menuShown = false;
     gui::ModalDriver driver({[&] {
-        HWND popup = FindWindowW(L"#32768", nullptr);
+        HWND popup = gui::FindThreadPopupMenu();
         menuShown = popup && IsWindowVisible(popup);
         EndMenu();
     }}, false);
