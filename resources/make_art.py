@@ -345,6 +345,13 @@ def wordmark_strokes():
     return x, shapes
 
 
+def paint_wordmark(c, ox, oy, xh, colour=WHITE):
+    """The word mark with its x-height line at oy, from ox, xh pixels high."""
+    advance, shapes = wordmark_strokes()
+    for fn in shapes:
+        c.paint(lambda px, py, fn=fn: fn((px - ox) / xh, (py - oy) / xh) * xh, colour)
+
+
 def banner(w=236, h=62):
     """The enrolment and add-contact banner: the mark and the word mark on a
     band of the brand gradient."""
@@ -363,11 +370,35 @@ def banner(w=236, h=62):
     c.paint(band, band_colour)
     draw_mark(c, 12, 9, 44, body=WHITE, detail=BRAND_A)
     # Re-colour the mark's details with the band under them.
-    advance, shapes = wordmark_strokes()
-    xh = 14.0
-    ox, oy = 68.0, 24.0
-    for fn in shapes:
-        c.paint(lambda px, py, fn=fn: fn((px - ox) / xh, (py - oy) / xh) * xh, WHITE)
+    paint_wordmark(c, 68.0, 24.0, 14.0)
+    return c.flattened(BRAND_A)
+
+
+def device_picture(w=236, h=62):
+    """The enrolment dialog's picture (pics\\logo.jpg): a screen carrying the
+    mark, with a green tick, and the word mark, on a band of the brand
+    gradient running the other way from the banner's."""
+    c = Canvas(w, h)
+
+    def band_colour(px, py):
+        t = clamp(px / w * 0.8 + py / h * 0.2)
+        base = mix(BRAND_B, BRAND_A, t)
+        glow = math.exp(-(((px - 34) / 60.0) ** 2 + ((py - 24) / 40.0) ** 2))
+        return mix(base, WHITE, 0.12 * glow)
+
+    c.paint(lambda px, py: box(px, py, w / 2, h / 2, w / 2, h / 2, 0), band_colour)
+    sx, sy = 34.0, 26.0
+    c.paint(lambda px, py: box(px, py, sx, sy, 21, 15, 3), WHITE)
+    c.paint(lambda px, py: box(px, py, sx, sy, 18, 12, 1.5), shade(BRAND_A, -0.15))
+    c.paint(lambda px, py: stroke(px, py, sx, sy + 15, sx, sy + 20, 2.2), WHITE)
+    c.paint(lambda px, py: stroke(px, py, sx - 9, sy + 22, sx + 9, sy + 22, 1.8), WHITE)
+    draw_mark(c, sx - 12, sy - 12, 24, body=WHITE, detail=shade(BRAND_A, -0.15))
+    tx, ty = sx + 18, sy + 11
+    c.paint(lambda px, py: circle(px, py, tx, ty, 7.5), WHITE)
+    c.paint(lambda px, py: circle(px, py, tx, ty, 6.0), GREEN)
+    c.paint(lambda px, py: min(stroke(px, py, tx - 3.2, ty + 0.2, tx - 0.8, ty + 2.6, 1.1),
+                               stroke(px, py, tx - 0.8, ty + 2.6, tx + 3.4, ty - 2.4, 1.1)), WHITE)
+    paint_wordmark(c, 78.0, 23.0, 13.0)
     return c.flattened(BRAND_A)
 
 
@@ -525,6 +556,9 @@ def main():
     write_bmp24(path("background.bmp"), background())
     write_bmp24(path("logo.bmp"), logo())
     write_bmp24(path("banner.bmp"), banner())
+    # The program loads pics\\logo.jpg as a bitmap file (LoadImage reads
+    # nothing else): the name is the one it looks for, the content a bitmap.
+    write_bmp24(path("logo.jpg"), device_picture())
     write_bmp24(path("mark_reachable.bmp"), status_mark(True))
     write_bmp24(path("mark_unreachable.bmp"), status_mark(False))
     buttons = {

@@ -53,6 +53,8 @@
 #define IDC_SETTINGS 1009
 #define IDC_PROGRESS 1010
 #define IDC_START_WITH_WINDOWS 1011
+// Where the enrolment dialog paints the installation's picture.
+#define IDC_DEVICE_PICTURE 1011
 #define IDC_STATUS 1012
 #define IDC_REGISTER 1013
 #define IDC_SIGN_IN 1014

@@ -165,6 +165,13 @@ void Chunk(std::vector<unsigned char>& out, const char* type, const std::vector<
 
 std::wstring ScreenshotFolder()
 {
+    // A test program in a folder of its own is told where the others save.
+    wchar_t given[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"PELVANE_SCREENSHOTS", given, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) {
+        CreateDirectoryW(given, nullptr);
+        return given;
+    }
     wchar_t path[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring dir(path, n);

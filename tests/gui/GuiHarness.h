@@ -55,8 +55,9 @@ Pixels CaptureScreen(HWND hWnd);
 // of it (an open menu) included.
 Pixels CaptureDisplay(HWND hWnd);
 
-// Writes build\screenshots\<name>.png beside the executable's folder; false
-// when it could not be written.
+// Writes build\screenshots\<name>.png beside the executable's folder (or
+// into the folder PELVANE_SCREENSHOTS names); false when it could not be
+// written.
 bool SavePng(const Pixels& pixels, const std::string& name);
 
 // Runs each step once, in order, on timer ticks of the calling thread, so

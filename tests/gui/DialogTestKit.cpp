@@ -1,0 +1,369 @@
+#include "DialogTestKit.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <memory>
+
+#include "AppConfig.h"
+#include "Buf.h"
+#include "CmdMsg.h"
+#include "LanguageTable.h"
+#include "VoIPManager.h"
+
+namespace dlgtest {
+
+UserRegistrySandbox::UserRegistrySandbox()
+{
+    path_ = L"Software\\PelvaneDialogTests\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount());
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scratch_,
+                        nullptr) != ERROR_SUCCESS) {
+        scratch_ = nullptr;
+        return;
+    }
+    if (RegOverridePredefKey(HKEY_CURRENT_USER, scratch_) != ERROR_SUCCESS) {
+        RegCloseKey(scratch_);
+        scratch_ = nullptr;
+    }
+}
+
+UserRegistrySandbox::~UserRegistrySandbox()
+{
+    if (!scratch_) return;
+    RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
+    RegCloseKey(scratch_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, path_.c_str());
+}
+
+std::wstring ReadString(const wchar_t* key, const wchar_t* name)
+{
+    wchar_t buffer[1024];
+    DWORD size = sizeof(buffer);
+    if (RegGetValueW(HKEY_CURRENT_USER, key, name, RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS)
+        return L"<missing>";
+    return buffer;
+}
+
+void WriteString(const wchar_t* key, const wchar_t* name, const std::wstring& value)
+{
+    HKEY k;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr));
+    RegSetValueExW(k, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+// ---------------------------------------------------------------- script
+
+namespace {
+std::map<UINT_PTR, Script*>& Scripts()
+{
+    static std::map<UINT_PTR, Script*> scripts;
+    return scripts;
+}
+
+bool IsDialog(HWND hWnd)
+{
+    wchar_t name[16];
+    GetClassNameW(hWnd, name, 16);
+    return IsWindowVisible(hWnd) && lstrcmpW(name, L"#32770") == 0;
+}
+
+BOOL CALLBACK CollectDialog(HWND hWnd, LPARAM param)
+{
+    if (IsDialog(hWnd)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(hWnd);
+    return TRUE;
+}
+
+std::vector<HWND> ThreadDialogs()
+{
+    std::vector<HWND> found;
+    EnumThreadWindows(GetCurrentThreadId(), CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+}  // namespace
+
+Script::Script(std::vector<Step> steps, DWORD stepTimeoutMs) : steps_(std::move(steps)), timeout_(stepTimeoutMs) {}
+
+Script::~Script()
+{
+    if (timer_) {
+        KillTimer(nullptr, timer_);
+        Scripts().erase(timer_);
+    }
+}
+
+void Script::Start()
+{
+    stepStart_ = GetTickCount();
+    timer_ = SetTimer(nullptr, 0, 30, Tick);
+    Scripts()[timer_] = this;
+}
+
+void CALLBACK Script::Tick(HWND, UINT, UINT_PTR id, DWORD)
+{
+    auto it = Scripts().find(id);
+    if (it != Scripts().end() && !it->second->running_) it->second->Run();
+}
+
+void Script::Run()
+{
+    if (aborted_) {
+        // Close what is open, innermost first, until the test's loop ends.
+        std::vector<HWND> open = ThreadDialogs();
+        for (HWND d : open) PostMessageW(d, WM_CLOSE, 0, 0);
+        return;
+    }
+    if (Finished()) {
+        // The test's loop should end soon after the last step.
+        if (GetTickCount() - stepStart_ > timeout_ && !ThreadDialogs().empty()) {
+            ADD_FAILURE() << "dialogs still open after the last step";
+            aborted_ = true;
+        }
+        return;
+    }
+    running_ = true;
+    bool done = steps_[next_]();
+    running_ = false;
+    if (done) {
+        ++next_;
+        stepStart_ = GetTickCount();
+    } else if (GetTickCount() - stepStart_ > timeout_ || ::testing::Test::HasFatalFailure()) {
+        ADD_FAILURE() << "step " << next_ << " did not finish";
+        aborted_ = true;
+    }
+}
+
+Script::Step Do(std::function<void()> action)
+{
+    return [action] {
+        action();
+        return true;
+    };
+}
+
+Script::Step Pause(DWORD ms)
+{
+    // When the wait began; unset until the step is first tried.
+    auto start = std::make_shared<std::pair<bool, DWORD>>(false, 0);
+    return [start, ms] {
+        if (!start->first) *start = {true, GetTickCount()};
+        return GetTickCount() - start->second >= ms;
+    };
+}
+
+// ---------------------------------------------------------------- boxes
+
+std::vector<HWND> OwnedDialogs(HWND owner)
+{
+    std::vector<HWND> owned;
+    for (HWND d : ThreadDialogs()) {
+        HWND o = GetWindow(d, GW_OWNER);
+        if (owner ? o == owner : !(o && IsDialog(o))) owned.push_back(d);
+    }
+    return owned;
+}
+
+HWND FindOwnedDialog(HWND owner)
+{
+    std::vector<HWND> owned = OwnedDialogs(owner);
+    return owned.empty() ? nullptr : owned.front();
+}
+
+ShownBox ReadBox(HWND box)
+{
+    ShownBox shown;
+    wchar_t caption[512];
+    GetWindowTextW(box, caption, 512);
+    shown.caption = caption;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t name[16];
+        GetClassNameW(child, name, 16);
+        if (lstrcmpiW(name, L"Static") != 0) continue;
+        HICON icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        if (icon) {
+            shown.icon = icon;
+            continue;
+        }
+        wchar_t text[2048];
+        GetWindowTextW(child, text, 2048);
+        if (text[0] && shown.text.empty()) shown.text = text;
+    }
+    return shown;
+}
+
+HICON BoxIcon(UINT style)
+{
+    switch (style & MB_ICONMASK) {
+    case MB_ICONEXCLAMATION: return LoadIconW(nullptr, IDI_EXCLAMATION);
+    case MB_ICONERROR: return LoadIconW(nullptr, IDI_HAND);
+    case MB_ICONQUESTION: return LoadIconW(nullptr, IDI_QUESTION);
+    case MB_ICONASTERISK: return LoadIconW(nullptr, IDI_ASTERISK);
+    default: return nullptr;
+    }
+}
+
+Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen)
+{
+    return [owner, seen] {
+        HWND o = owner();
+        HWND box = o ? FindOwnedDialog(o) : nullptr;
+        if (!box) return false;
+        if (seen) *seen = ReadBox(box);
+        // The first button of every box the program shows is OK.
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        return true;
+    };
+}
+
+bool NoBoxOver(HWND owner)
+{
+    HWND box = FindOwnedDialog(owner);
+    if (box) {
+        ShownBox shown = ReadBox(box);
+        ADD_FAILURE() << "unexpected box: " << std::string(shown.text.begin(), shown.text.end());
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- controls
+
+std::wstring ItemText(HWND dialog, int id)
+{
+    HWND item = GetDlgItem(dialog, id);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(item, &text[0], static_cast<int>(text.size()))));
+    return text;
+}
+
+bool ItemEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+bool ItemChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
+
+void TypeText(HWND control, const std::wstring& text)
+{
+    // A drop-down combo box takes keys in its edit field.
+    HWND edit = FindWindowExW(control, nullptr, L"Edit", nullptr);
+    HWND target = edit ? edit : control;
+    SendMessageW(target, EM_SETSEL, static_cast<WPARAM>(-1), -1);
+    for (wchar_t c : text) SendMessageW(target, WM_CHAR, c, 1);
+}
+
+void Click(HWND dialog, int id) { PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+
+// ---------------------------------------------------------------- events
+
+void Post(VoipEventKind kind) { GetVoIPManager()->GetHandlerRegistry().Broadcast(kind); }
+
+void Post(VoipEventKind kind, const std::string& text)
+{
+    GetVoIPManager()->GetHandlerRegistry().Broadcast(kind, VoipEventText{text});
+}
+
+void PostPair(VoipEventKind kind, const std::string& first, const std::string& second)
+{
+    GetVoIPManager()->GetHandlerRegistry().Broadcast(kind, TextPair{first, second});
+}
+
+EventProbe::EventProbe() { GetVoIPManager()->GetHandlerRegistry().RegisterHandler(&handler_); }
+
+EventProbe::~EventProbe()
+{
+    GetVoIPManager()->GetHandlerRegistry().UnregisterHandler(&handler_);
+    Kinds();
+}
+
+std::vector<int> EventProbe::Kinds()
+{
+    std::vector<int> kinds;
+    while (VoipEvent* e = handler_.PopEvent()) {
+        kinds.push_back(e->GetKind());
+        delete e;
+    }
+    return kinds;
+}
+
+void DeliverContactList(const std::vector<std::pair<std::string, std::string>>& contacts)
+{
+    std::vector<unsigned char> body;
+    auto u32 = [&body](uint32_t v) {
+        for (int i = 0; i < 4; ++i) body.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    };
+    auto text = [&body](const std::string& s) {
+        body.insert(body.end(), s.begin(), s.end());
+        body.push_back(0);
+    };
+    u32(2);
+    u32(static_cast<uint32_t>(contacts.size()));
+    for (const auto& c : contacts) {
+        text(c.first);
+        text(c.second);
+    }
+    unsigned char* bytes = AllocBytes(static_cast<int>(body.size()));
+    std::memcpy(bytes, body.data(), body.size());
+    CmdMsg message(bytes, static_cast<int>(body.size()));
+    GetVoIPManager()->HandleCmd(message);
+}
+
+// ---------------------------------------------------------------- fixture
+
+namespace {
+struct Winsock {
+    Winsock()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+    }
+    ~Winsock() { WSACleanup(); }
+} g_winsock;
+}  // namespace
+
+void DialogTest::SetUp()
+{
+    ASSERT_TRUE(registry.Active());
+    ASSERT_TRUE(LoadLanguage(0));
+    AppConfig* config = GetAppConfig();
+    config->SetDefaults();
+    config->SetServerHost("");
+    config->SetBackupServerHost("");
+    config->SetUserName("");
+    config->SetPassword("");
+    config->SetInstanceIndex(-1);
+    config->SetPort(FreeUdpPort());
+}
+
+void DialogTest::TearDown()
+{
+    GetVoIPManager()->Stop();
+    GetVoIPManager()->GetHandlerRegistry().Clear();
+}
+
+// ---------------------------------------------------------------- sockets
+
+uint16_t FreeUdpPort()
+{
+    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+    sockaddr_in local = {};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int size = sizeof(local);
+    uint16_t port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&local), size) == 0 &&
+        getsockname(s, reinterpret_cast<sockaddr*>(&local), &size) == 0)
+        port = ntohs(local.sin_port);
+    closesocket(s);
+    return port;
+}
+
+std::wstring BesideExe(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH];
+    DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dir(path, n);
+    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
+}
+
+}  // namespace dlgtest
