@@ -1,6 +1,7 @@
 #include "BackgroundDlg.h"
 
 #include "DIBSection.h"
+#include "LanguageTable.h"
 
 namespace {
 // Where child's client point lies in parent's client area.
@@ -100,4 +101,30 @@ LOGFONTW BoldTahoma(LONG pointTenths)
     font.lfQuality = CLEARTYPE_QUALITY;
     lstrcpyW(font.lfFaceName, L"Tahoma");
     return font;
+}
+
+void DrawBannerColumns(HDC hdc, int firstLeft, int secondLeft, int right, int bottom)
+{
+    WTL::CDCHandle dc(hdc);
+    WTL::CRect row(firstLeft, bottom - 70, right, bottom - 70 + 22);
+    for (int k = 0; k < 4; ++k) {
+        const wchar_t* text = LanguageTable[129 + k];
+        row.top = bottom - 70 + 17 * k;
+        dc.SetTextColor(0x77746F);
+        dc.DrawText(text, -1, &row, DT_VCENTER);
+        WTL::CRect lifted = row;
+        lifted.OffsetRect(-1, -1);
+        dc.SetTextColor(0xFFFFFF);
+        dc.DrawText(text, -1, &lifted, DT_VCENTER);
+        row.bottom += 22;
+    }
+
+    static const int kSecondColumn[4] = {133, 134, 137, 135};
+    row = WTL::CRect(secondLeft, bottom - 71, right, bottom - 48);
+    dc.SetTextColor(0xFF3333);
+    for (int k = 0; k < 4; ++k) {
+        row.top = bottom - 71 + 17 * k;
+        dc.DrawText(LanguageTable[kSecondColumn[k]], -1, &row, DT_VCENTER);
+        row.bottom += 22;
+    }
 }

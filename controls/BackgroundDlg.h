@@ -62,6 +62,10 @@ void CaptureControlBackground(HWND control, WTL::CBitmap& target, HDC parentDC);
 LOGFONTW BoldTahoma(LONG pointTenths);
 // Fills rect with a vertical gradient from top to bottom.
 void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom);
+// The banner's two columns of four language texts in the selected font:
+// the labels engraved (shadow, then white a pixel up and left) from
+// firstLeft, the values in blue from secondLeft, 70 pixels above bottom.
+void DrawBannerColumns(HDC dc, int firstLeft, int secondLeft, int right, int bottom);
 
 template <class T>
 class CBackgroundDlg : public ATL::CDialogImpl<T>, public WTL::COffscreenDrawRect<T> {
@@ -149,27 +153,7 @@ public:
             ::SelectObject(memory, old);
         }
 
-        WTL::CRect row(x + logo.cx + 20, bottom - 70, right, bottom - 70 + 22);
-        for (int k = 0; k < 4; ++k) {
-            const wchar_t* text = LanguageTable[129 + k];
-            row.top = bottom - 70 + 17 * k;
-            dc.SetTextColor(0x77746F);
-            dc.DrawText(text, -1, &row, DT_VCENTER);
-            WTL::CRect lifted = row;
-            lifted.OffsetRect(-1, -1);
-            dc.SetTextColor(0xFFFFFF);
-            dc.DrawText(text, -1, &lifted, DT_VCENTER);
-            row.bottom += 22;
-        }
-
-        static const int kSecondColumn[4] = {133, 134, 137, 135};
-        row = WTL::CRect(x + logo.cx + first.cx + 79, bottom - 71, right, bottom - 48);
-        dc.SetTextColor(0xFF3333);
-        for (int k = 0; k < 4; ++k) {
-            row.top = bottom - 71 + 17 * k;
-            dc.DrawText(LanguageTable[kSecondColumn[k]], -1, &row, DT_VCENTER);
-            row.bottom += 22;
-        }
+        DrawBannerColumns(dc, x + logo.cx + 20, x + logo.cx + first.cx + 79, right, bottom);
         dc.SelectFont(oldFont);
     }
 

@@ -1,0 +1,39 @@
+// The about page: a tab page that shows, on its host's painted background,
+// the logo, the edition, the product version, a notice and the encryption
+// summary.
+#pragma once
+
+#include <string>
+
+#include "BackgroundDlg.h"
+
+class CAboutDlg : public CBackgroundDlg<CAboutDlg> {
+public:
+    enum { IDD = IDD_ABOUT };
+
+    // The base's map first (off-screen painting); Enter and Escape do nothing.
+    BEGIN_MSG_MAP(CAboutDlg)
+        CHAIN_MSG_MAP(CBackgroundDlg<CAboutDlg>)
+        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
+        COMMAND_ID_HANDLER(IDOK, OnIgnoredCommand)
+        COMMAND_ID_HANDLER(IDCANCEL, OnIgnoredCommand)
+    END_MSG_MAP()
+
+    // The host's background bitmap, which the page is cut from; set by the
+    // window that hosts the page, before it is shown.
+    void SetHostBackground(WTL::CBitmap* background) { hostBackground_ = background; }
+    WTL::CBitmap* GetParentBackground() { return hostBackground_; }
+
+    void DoPaint(WTL::CDCHandle dc);
+    // The two columns of the encryption summary, centred above bottom.
+    void DrawTextBlock(WTL::CDCHandle dc, const RECT& area);
+
+    const std::wstring& GetVersionText() const { return versionText_; }
+
+private:
+    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnIgnoredCommand(WORD, WORD, HWND, BOOL&) { return 0; }
+
+    std::wstring versionText_ = L"---";
+    WTL::CBitmap* hostBackground_ = nullptr;
+};
