@@ -12,18 +12,6 @@ const wchar_t kTrademark[] = L"TM";
 const wchar_t kNotice[] = L"Copyright (C) Quorvel. All rights reserved.";
 const COLORREF kMagenta = RGB(255, 0, 255);
 
-// Tahoma, bold, in tenths of a point.
-LOGFONTW PageFont(LONG tenths)
-{
-    LOGFONTW f = {};
-    f.lfHeight = tenths;
-    f.lfWeight = FW_BOLD;
-    f.lfCharSet = DEFAULT_CHARSET;
-    f.lfQuality = CLEARTYPE_QUALITY;
-    lstrcpyW(f.lfFaceName, L"Tahoma");
-    return f;
-}
-
 SIZE TextSize(WTL::CDCHandle dc, const wchar_t* text)
 {
     SIZE size = {};
@@ -69,7 +57,7 @@ void CAboutDlg::DoPaint(WTL::CDCHandle dc)
 
     dc.SetBkMode(TRANSPARENT);
     WTL::CFont editionFont, smallFont;
-    const LOGFONTW edition12 = PageFont(120), small7 = PageFont(70);
+    const LOGFONTW edition12 = BoldTahoma(120), small7 = BoldTahoma(70);
     editionFont.CreatePointFontIndirect(&edition12, dc);
     smallFont.CreatePointFontIndirect(&small7, dc);
     HFONT oldFont = dc.SelectFont(editionFont);

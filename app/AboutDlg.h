@@ -6,10 +6,17 @@
 #include <string>
 
 #include "BackgroundDlg.h"
+#include "ConversationPages.h"
 
-class CAboutDlg : public CBackgroundDlg<CAboutDlg> {
+class CAboutDlg : public CBackgroundDlg<CAboutDlg>, public CConversationPage {
 public:
     enum { IDD = IDD_ABOUT };
+
+    // The page as the conversation window holds it.
+    HWND CreatePage(HWND tabHost) override { return Create(tabHost); }
+    HWND GetPageWindow() const override { return m_hWnd; }
+    void SetHosts(CTabHost* tabHost, CPelvaneFrame*) override { host_ = tabHost; }
+    std::wstring GetDisplayText() const override { return std::wstring(); }
 
     // The base's map first (off-screen painting); Enter and Escape do nothing.
     BEGIN_MSG_MAP(CAboutDlg)
@@ -19,10 +26,8 @@ public:
         COMMAND_ID_HANDLER(IDCANCEL, OnIgnoredCommand)
     END_MSG_MAP()
 
-    // The host's background bitmap, which the page is cut from; set by the
-    // window that hosts the page, before it is shown.
-    void SetHostBackground(WTL::CBitmap* background) { hostBackground_ = background; }
-    WTL::CBitmap* GetParentBackground() { return hostBackground_; }
+    // The tab host's background picture, which the page is cut from.
+    WTL::CBitmap* GetParentBackground() { return host_ ? host_->GetBackgroundBitmap() : nullptr; }
 
     void DoPaint(WTL::CDCHandle dc);
     // The two columns of the encryption summary, centred above bottom.
@@ -35,5 +40,5 @@ private:
     LRESULT OnIgnoredCommand(WORD, WORD, HWND, BOOL&) { return 0; }
 
     std::wstring versionText_ = L"---";
-    WTL::CBitmap* hostBackground_ = nullptr;
+    CTabHost* host_ = nullptr;
 };

@@ -5,4 +5,4 @@
 
 // From the settings dialog to its owner: the language changed, read every
 // text again. wParam is the settings dialog's window.
-const UINT WM_LANGUAGE_CHANGED = WM_USER + 158;
+const UINT WM_LANGUAGE_CHANGE_NOTICE = WM_USER + 158;

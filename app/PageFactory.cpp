@@ -1,6 +1,7 @@
 // The program's conversation pages, made for the conversation window. A
 // kind whose page this program does not have yet gives null: the window
 // then opens nothing for it.
+#include "AboutDlg.h"
 #include "ConversationPages.h"
 
 CCallPage* NewCallPage(const std::string&, const std::wstring&, bool) { return nullptr; }
@@ -13,4 +14,4 @@ CFileTransferPage* NewFileTransferPage(const std::string&, const std::wstring&, 
     return nullptr;
 }
 
-CConversationPage* NewAboutPage() { return nullptr; }
+CConversationPage* NewAboutPage() { return new CAboutDlg; }

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "AppMessages.h"
 #include "AppModule.h"
 #include "CommandBar.h"
 #include "ContactListDlg.h"
@@ -30,7 +31,6 @@ enum FrameState : int32_t {
 enum ContactPageKind : int32_t { kPageCall = 0, kPageChat = 1, kPageSendFile = 2, kPageAbout = 3 };
 
 const UINT WM_TRAY_NOTIFY = WM_USER + 100;
-const UINT WM_LANGUAGE_CHANGE_NOTICE = WM_USER + 158;
 
 class CPelvaneFrame : public WTL::CFrameWindowImpl<CPelvaneFrame>,
                       public WTL::CUpdateUI<CPelvaneFrame>,

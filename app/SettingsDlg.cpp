@@ -79,7 +79,7 @@ LRESULT CSettingsDlg::OnOK(WORD, WORD id, HWND, BOOL&)
     if (language >= 0 && language != config->GetLanguageIndex()) {
         config->SetLanguageIndex(language);
         LoadLanguage(static_cast<uint32_t>(language));
-        ::SendMessageW(GetParent(), WM_LANGUAGE_CHANGED, reinterpret_cast<WPARAM>(m_hWnd), 0);
+        ::SendMessageW(GetParent(), WM_LANGUAGE_CHANGE_NOTICE, reinterpret_cast<WPARAM>(m_hWnd), 0);
     }
     int sound = ChosenItem(soundCombo_);
     if (sound >= 0) config->SetSoundsEnabled(sound == 0 ? 1 : 0);

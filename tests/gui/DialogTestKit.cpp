@@ -10,7 +10,14 @@
 #include "Buf.h"
 #include "CmdMsg.h"
 #include "LanguageTable.h"
+#include "TrayNotifyIcon.h"
 #include "VoIPManager.h"
+
+// The process-wide GUI objects the application library reaches.
+CTrayNotifyIcon g_trayIcon;
+UINT g_taskbarCreatedMessage = ::RegisterWindowMessageW(L"TaskbarCreated");
+CTrayNotifyIcon* GetTrayIcon() { return &g_trayIcon; }
+UINT GetTaskbarCreatedMessage() { return g_taskbarCreatedMessage; }
 
 namespace dlgtest {
 

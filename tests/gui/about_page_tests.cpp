@@ -11,15 +11,17 @@
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
+#include "TabbedWnd.h"
 #include "WindowImpl.h"
 
 using gui::Rgb;
 
 namespace {
-class Host : public ATL::CWindowImpl<Host> {
+// Stands in for the main frame: the conversation window's parent.
+class FrameStandIn : public ATL::CWindowImpl<FrameStandIn> {
 public:
-    WTL::CBitmap background;
-    BEGIN_MSG_MAP(Host)
+    DECLARE_WND_CLASS_EX(L"PvAboutPageTestFrame", 0, COLOR_WINDOW)
+    BEGIN_MSG_MAP(FrameStandIn)
     END_MSG_MAP()
 };
 
@@ -28,29 +30,38 @@ const uint32_t kShadow = Rgb(0x6F, 0x74, 0x77);
 const uint32_t kValue = Rgb(0x33, 0x33, 0xFF);
 const uint32_t kEdition = Rgb(0x33, 0x33, 0x33);
 
+// The page as the conversation window opens it for the About command.
 struct AboutPage : dlgtest::DialogTest {
-    Host host;
-    CAboutDlg page;
-    static constexpr int kWidth = 460, kHeight = 400;
+    FrameStandIn frame;
+    CTabbedWnd tabbed;
+    CAboutDlg* page = nullptr;
+    int width = 0, height = 0;
 
     void SetUp() override
     {
         DialogTest::SetUp();
-        host.background.LoadBitmap(IDB_BACKGROUND);
-        RECT r = {40, 40, 40 + kWidth + 20, 40 + kHeight + 20};
-        ASSERT_NE(nullptr, host.Create(nullptr, &r, L"host", WS_POPUP | WS_CLIPCHILDREN | WS_VISIBLE));
-        page.SetHostBackground(&host.background);
-        ASSERT_NE(nullptr, page.Create(host));
-        page.MoveWindow(10, 10, kWidth, kHeight, FALSE);
-        page.ShowWindow(SW_SHOW);
+        RECT r = {40, 40, 40 + 480, 40 + 460};
+        ASSERT_TRUE(frame.Create(nullptr, &r, L"", WS_POPUP | WS_CLIPCHILDREN));
+        RECT all = {0, 0, 480, 460};
+        ASSERT_TRUE(tabbed.Create(frame, &all, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
+        frame.ShowWindow(SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(tabbed.OpenAboutPage());
+        ASSERT_EQ(1u, tabbed.m_aboutPages.size());
+        page = dynamic_cast<CAboutDlg*>(tabbed.m_aboutPages.begin()->second);
+        ASSERT_NE(nullptr, page);
+        gui::PumpMessages(50);
+        RECT client;
+        page->GetClientRect(&client);
+        width = client.right;
+        height = client.bottom;
     }
     void TearDown() override
     {
-        host.DestroyWindow();
+        if (frame.IsWindow()) frame.DestroyWindow();
         LoadLanguage(0);
         DialogTest::TearDown();
     }
-    gui::Pixels Paint() { return gui::CaptureClient(page); }
+    gui::Pixels Paint() { return gui::CaptureClient(*page); }
 };
 
 // Rows in which some pixel is near the colour.
@@ -88,22 +99,26 @@ bool SameRows(const gui::Pixels& a, const gui::Pixels& b, int top, int bottom)
 }
 }  // namespace
 
-TEST_F(AboutPage, ReadsTheProgramsProductVersion)
+TEST_F(AboutPage, OpensAsATabWithTheProgramsProductVersion)
 {
+    EXPECT_EQ(LanguageTable[123], tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetText());
+    EXPECT_EQ(page->GetPageWindow(), tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetTabView());
+    EXPECT_TRUE(page->GetDisplayText().empty());
     // The product version of the program's own version resource.
-    EXPECT_EQ(L"4.4", page.GetVersionText());
+    EXPECT_EQ(L"4.4", page->GetVersionText());
+    EXPECT_TRUE(gui::SavePng(gui::CaptureScreen(frame), "about_page_tab"));
 }
 
 TEST_F(AboutPage, PaintsTheLogoWithoutItsKeyColourOverTheHostsBackground)
 {
     gui::Pixels p = Paint();
-    ASSERT_EQ(kWidth, p.width);
+    ASSERT_EQ(width, p.width);
     EXPECT_TRUE(gui::SavePng(p, "about_page"));
     WTL::CBitmap logo;
     logo.LoadBitmap(IDB_LOGO);
     SIZE size;
     ASSERT_TRUE(logo.GetSize(size));
-    const int x0 = kWidth / 2 - size.cx / 2, y0 = kHeight / 2 - size.cy / 2 - 30;
+    const int x0 = width / 2 - size.cx / 2, y0 = height / 2 - size.cy / 2 - 30;
     CCompatibleDC memory(nullptr);
     HGDIOBJ old = SelectObject(memory, logo);
     const COLORREF centre = GetPixel(memory, size.cx / 2, size.cy / 2);
@@ -114,7 +129,7 @@ TEST_F(AboutPage, PaintsTheLogoWithoutItsKeyColourOverTheHostsBackground)
               p.At(x0 + size.cx / 2, y0 - size.cy + size.cy / 2));
     EXPECT_FALSE(gui::Near(Rgb(255, 0, 255), p.At(x0, y0 - size.cy), 60));
     // No banner at the foot: only the notice line's grey is there.
-    EXPECT_TRUE(RowsWith(p, kValue, 40, kHeight - 30).empty());
+    EXPECT_TRUE(RowsWith(p, kValue, 40, height - 30).empty());
 }
 
 TEST_F(AboutPage, TheTextBlockKeepsItsColumnsApartInEveryLanguage)
@@ -128,7 +143,7 @@ TEST_F(AboutPage, TheTextBlockKeepsItsColumnsApartInEveryLanguage)
         }
         // The block's four rows, 17 pixels apart, end 30 + 70 pixels above
         // the foot.
-        const int blockTop = kHeight - 30 - 71;
+        const int blockTop = height - 30 - 71;
         for (int k = 0; k < 4; ++k) {
             SCOPED_TRACE(k);
             const int top = blockTop + 17 * k + 1, bottom = top + 13;
@@ -146,13 +161,13 @@ TEST_F(AboutPage, ALanguageChangeRepaintsTheVersionLineAndTheBlockButNotTheEditi
     gui::Pixels english = Paint();
     ASSERT_TRUE(LoadLanguage(2));
     gui::Pixels portuguese = Paint();
-    std::vector<int> editionRows = RowsWith(english, kEdition, 8, kHeight / 2 - 60, kHeight - 110);
+    std::vector<int> editionRows = RowsWith(english, kEdition, 8, height / 2 - 60, height - 110);
     ASSERT_GE(editionRows.size(), 20u);
     // The edition line, then its version line below it.
     const int editionTop = editionRows.front();
     int editionBottom = editionTop;
     while (std::find(editionRows.begin(), editionRows.end(), editionBottom + 1) != editionRows.end()) ++editionBottom;
     EXPECT_TRUE(SameRows(english, portuguese, editionTop, editionBottom + 1));
-    EXPECT_FALSE(SameRows(english, portuguese, editionBottom + 1, kHeight - 110));
-    EXPECT_FALSE(SameRows(english, portuguese, kHeight - 101, kHeight - 30));
+    EXPECT_FALSE(SameRows(english, portuguese, editionBottom + 1, height - 110));
+    EXPECT_FALSE(SameRows(english, portuguese, height - 101, height - 30));
 }

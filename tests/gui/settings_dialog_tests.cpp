@@ -35,7 +35,7 @@ class Owner : public ATL::CWindowImpl<Owner> {
 public:
     std::vector<HWND> notices;
     BEGIN_MSG_MAP(Owner)
-        MESSAGE_HANDLER(WM_LANGUAGE_CHANGED, OnLanguageChanged)
+        MESSAGE_HANDLER(WM_LANGUAGE_CHANGE_NOTICE, OnLanguageChanged)
     END_MSG_MAP()
     LRESULT OnLanguageChanged(UINT, WPARAM wParam, LPARAM, BOOL&)
     {
