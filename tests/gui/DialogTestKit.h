@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "DialogAccess.h"
 #include "VoIPMsgHandler.h"
 
 namespace dlgtest {
@@ -71,36 +72,12 @@ Script::Step Do(std::function<void()> action);
 // A step that waits the given time.
 Script::Step Pause(DWORD ms);
 
-// The visible dialogs (class #32770) of this thread that owner owns; with no
-// owner, those that no other dialog of the thread owns.
-std::vector<HWND> OwnedDialogs(HWND owner);
-// The first of them, or null.
-HWND FindOwnedDialog(HWND owner);
-
-// A standard message box as shown.
-struct ShownBox {
-    std::wstring caption;
-    std::wstring text;
-    HICON icon = nullptr;
-};
-ShownBox ReadBox(HWND box);
-// The shared system icon that a message box of this style shows.
-HICON BoxIcon(UINT style);
 // A step: waits for a message box owned by owner (a function, since the
 // owner may not exist yet when the script is made), records it and
 // presses its first button.
 Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen);
 // The step for when no box may appear: fails at once if one is shown.
 bool NoBoxOver(HWND owner);
-
-std::wstring ItemText(HWND dialog, int id);
-bool ItemEnabled(HWND dialog, int id);
-bool ItemChecked(HWND dialog, int id);
-// Types the text into the control, character by character, after its
-// current text.
-void TypeText(HWND control, const std::wstring& text);
-// A button press as the user makes it, queued (the handler may open a box).
-void Click(HWND dialog, int id);
 
 // The events the core would post to every registered window.
 void Post(VoipEventKind kind);

@@ -102,14 +102,17 @@ class Relay:
 class Client:
     """One installation with its own Wine prefix, and its driver process."""
 
-    def __init__(self, work, name, binaries, base_prefix):
+    def __init__(self, work, name, binaries, base_prefix, program="session_driver.exe"):
         self.name = name
+        self.program = program
         self.folder = os.path.join(work, name)
         self.install = os.path.join(self.folder, "install")
         os.makedirs(self.install)
-        shutil.copy2(os.path.join(binaries, "session_driver.exe"), self.install)
+        shutil.copy2(os.path.join(binaries, program), self.install)
         shutil.copytree(os.path.join(binaries, "dat"), os.path.join(self.install, "dat"),
                         ignore=shutil.ignore_patterns("*.txt"))
+        if os.path.isdir(os.path.join(binaries, "pics")):
+            shutil.copytree(os.path.join(binaries, "pics"), os.path.join(self.install, "pics"))
         self.prefix = os.path.join(self.folder, "prefix")
         make_prefix(base_prefix, self.prefix)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
@@ -133,7 +136,7 @@ class Client:
         self.transcript = open(os.path.join(self.folder, "transcript-%d.txt" % self.runs), "w")
         self.started = time.time()
         self.process = subprocess.Popen(
-            ["wine", os.path.join(self.install, "session_driver.exe")] + [str(o) for o in options],
+            ["wine", os.path.join(self.install, self.program)] + [str(o) for o in options],
             env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.stderr,
             cwd=self.install)
         threading.Thread(target=self._read, daemon=True).start()
@@ -255,8 +258,8 @@ class Session:
         self.relays.append(r)
         return r
 
-    def client(self, name):
-        c = Client(self.work, name, self.binaries, self.base_prefix)
+    def client(self, name, program="session_driver.exe"):
+        c = Client(self.work, name, self.binaries, self.base_prefix, program)
         self.clients.append(c)
         return c
 
