@@ -59,6 +59,8 @@ public:
     int32_t m_frameState;
     bool m_callRequested;
     bool m_connected;
+    // The caller of the last incoming call, until its media connects.
+    TextPair m_incomingCall;
 
     // The one way from a contact action to a page; the contact name reaches
     // the page in the ANSI code page.

@@ -1,0 +1,239 @@
+// The main frame as the session-wide consumer of the core's events, and the
+// one place where the user's contact actions become pages.
+#include <winsock2.h>
+#include <windows.h>
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "AppConfig.h"
+#include "LanguageTable.h"
+#include "MsgBox.h"
+#include "PelvaneFrame.h"
+#include "SoundSet.h"
+#include "TrayNotifyIcon.h"
+#include "VoIPManager.h"
+#include "WideText.h"
+
+namespace {
+// The program's own version: only a strictly newer one is offered.
+const double kOwnVersion = 4.4;
+
+bool IsNumberedInstance() { return GetAppConfig()->GetInstanceIndex() != -1; }
+
+std::wstring FormatText(const wchar_t* format, const std::wstring& a, const std::wstring& b, int32_t n)
+{
+    std::vector<wchar_t> buffer(wcslen(format) + a.size() + b.size() + 16);
+    const int written = swprintf(buffer.data(), buffer.size(), format, a.c_str(), b.c_str(), n);
+    return written >= 0 ? std::wstring(buffer.data(), static_cast<size_t>(written)) : std::wstring(format);
+}
+
+// A file dialog's buffer: a path of any length the shell hands back.
+struct FileChoice {
+    wchar_t path[MAX_PATH * 4] = {};
+    wchar_t title[MAX_PATH] = {};
+    OPENFILENAMEW ofn = {};
+
+    FileChoice(HWND owner, const wchar_t* initialName)
+    {
+        if (initialName) lstrcpynW(path, initialName, MAX_PATH);
+        ofn.lStructSize = sizeof(ofn);
+        ofn.hwndOwner = owner;
+        ofn.lpstrFile = path;
+        ofn.nMaxFile = sizeof(path) / sizeof(path[0]);
+        ofn.lpstrFileTitle = title;
+        ofn.nMaxFileTitle = sizeof(title) / sizeof(title[0]);
+        ofn.Flags = OFN_OVERWRITEPROMPT;
+    }
+};
+}  // namespace
+
+void CPelvaneFrame::ProcessEvents()
+{
+    std::unique_ptr<VoipEvent> event(PopEvent());
+    if (event) HandleEvent(*event);
+}
+
+void CPelvaneFrame::HandleEvent(VoipEvent& event)
+{
+    switch (event.GetKind()) {
+    case VE_ConnectFailed:
+    case VE_Connecting:
+        ShowPlaceholderRow(LanguageTable[23]);
+        break;
+    case VE_Connected:
+        m_frameState = kFrameIdle;
+        m_connected = true;
+        break;
+    case VE_SessionReset:
+        m_frameState = kFrameOffline;
+        m_connected = false;
+        m_tabbedWnd.CloseAllButFirst();
+        UpdateTrayIcon();
+        ShowPlaceholderRow(LanguageTable[23]);
+        break;
+    case VE_Fatal:
+        ::MessageBoxW(m_hWnd, LanguageTable[26], LanguageTable[25], MB_OK);
+        ::PostQuitMessage(-1);
+        break;
+    case VE_ContactsChanged:
+        RefreshContactList();
+        break;
+    case VE_CallReply:
+        if (const VoipEventValue* reply = event.Payload<VoipEventValue>()) {
+            m_frameState = reply->value == 0 ? kFrameCallSetUp : kFrameIdle;
+            if (reply->value == 1 && !IsNumberedInstance())
+                ::MessageBoxW(m_hWnd, LanguageTable[96], LanguageTable[20], MB_OK);
+        }
+        break;
+    case VE_CallRequested:
+        if (const VoipEventByte* requested = event.Payload<VoipEventByte>()) {
+            m_callRequested = requested->value != 0;
+            m_frameState = kFrameCallSetUp;
+            UpdateTrayIcon();
+        }
+        break;
+    case VE_IncomingCall:
+        if (const TextPair* caller = event.Payload<TextPair>()) {
+            m_callRequested = false;
+            m_frameState = kFrameCallSetUp;
+            m_incomingCall = *caller;
+        }
+        break;
+    case VE_MediaConnected:
+        m_frameState = kFrameCallConnected;
+        if (!m_callRequested) {
+            if (!IsWindowVisible() && !IsNumberedInstance()) ToggleVisible();
+            ForceForeground();
+            m_tabbedWnd.OpenCallPage(m_incomingCall.first, FromAnsi(m_incomingCall.second), false);
+            m_tabbedWnd.ShowWindow(SW_SHOW);
+        }
+        UpdateTrayIcon();
+        break;
+    case VE_PeerAccepted:
+        m_frameState = kFrameCallRunning;
+        break;
+    case VE_CallEnded:
+        m_frameState = kFrameIdle;
+        m_tabbedWnd.EndAllCalls();
+        break;
+    case VE_ChatText:
+        if (const VoipEventChat* chat = event.Payload<VoipEventChat>()) {
+            GetSoundSet()->PlayMessage();
+            if (!m_tabbedWnd.HasChatPage(chat->first)) {
+                m_tabbedWnd.OpenChatPage(chat->first, FromAnsi(chat->second), chat->wide.c_str());
+                m_tabbedWnd.ShowWindow(SW_SHOW);
+                m_tabbedWnd.LayoutPages();
+            }
+        }
+        break;
+    case VE_ContactState:
+        if (const VoipEventTextInt* state = event.Payload<VoipEventTextInt>())
+            UpdateContactStatus(state->text, state->value);
+        break;
+    case VE_LoginFailed:
+        GetVoIPManager()->SetDropConnection(true);
+        break;
+    case VE_SignedIn:
+        GetTrayIcon()->SetIcon(TrayImage(true));
+        RefreshContactList();
+        break;
+    case VE_FileOffer:
+        if (const VoipEventFileOffer* offer = event.Payload<VoipEventFileOffer>()) OnFileOffer(*offer);
+        break;
+    case VE_UpdateNotice:
+        if (const TextPair* notice = event.Payload<TextPair>()) OnUpdateNotice(*notice);
+        break;
+    default:
+        break;
+    }
+}
+
+void CPelvaneFrame::OnFileOffer(const VoipEventFileOffer& offer)
+{
+    ShowAndFlash();
+    GetSoundSet()->PlayMessage();
+    const std::wstring question = FormatText(LanguageTable[27], FromAnsi(offer.second), offer.wide, offer.value);
+    VoIPManager* manager = GetVoIPManager();
+    if (::MessageBoxW(m_hWnd, question.c_str(), LanguageTable[28], MB_OKCANCEL) != IDOK) {
+        manager->CancelFileTransfer(offer.third);
+        return;
+    }
+    FileChoice choice(m_hWnd, offer.wide.c_str());
+    if (!::GetSaveFileNameW(&choice.ofn)) {
+        manager->CancelFileTransfer(offer.third);
+        return;
+    }
+    manager->AcceptFileOffer(offer.first, choice.path, offer.wide, offer.third, static_cast<uint32_t>(offer.value));
+    m_tabbedWnd.OpenFileTransferPage(offer.first, FromAnsi(offer.second), choice.path, choice.title, offer.third,
+                                     false);
+}
+
+void CPelvaneFrame::OnUpdateNotice(const TextPair& notice)
+{
+    if (std::atof(notice.first.c_str()) <= kOwnVersion) return;
+    const std::wstring address = FromAnsi(notice.second);
+    const std::wstring question = FormatWithText(LanguageTable[24], address);
+    if (::MessageBoxW(m_hWnd, question.c_str(), LanguageTable[18], MB_YESNO | MB_ICONINFORMATION) == IDYES)
+        ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void CPelvaneFrame::OpenContactPage(const wchar_t* displayText, const wchar_t* contactName, int kind)
+{
+    const std::wstring display = displayText ? displayText : L"";
+    const std::string contact = ToAnsi(contactName ? contactName : L"");
+    switch (kind) {
+    case kPageCall:
+        OpenCallPage(display, contact);
+        break;
+    case kPageChat:
+        m_tabbedWnd.OpenChatPage(contact, display, nullptr);
+        ShowTabbedWindow();
+        m_tabbedWnd.LayoutPages();
+        break;
+    case kPageSendFile:
+        OpenSendFilePage(display, contact);
+        break;
+    case kPageAbout:
+        m_tabbedWnd.OpenAboutPage();
+        break;
+    default:
+        break;
+    }
+}
+
+void CPelvaneFrame::OpenCallPage(const std::wstring& displayText, const std::string& contactName)
+{
+    if (m_tabbedWnd.HasActiveCallPage()) {
+        ::MessageBoxW(m_hWnd, LanguageTable[19], LanguageTable[20], MB_OK);
+        return;
+    }
+    if (m_frameState == kFrameCallSetUp) {
+        ::MessageBoxW(m_hWnd, LanguageTable[21], LanguageTable[20], MB_OK);
+        return;
+    }
+    GetSoundSet()->PlayCallerDialing();
+    m_tabbedWnd.OpenCallPage(contactName, displayText, true);
+    ShowTabbedWindow();
+}
+
+void CPelvaneFrame::OpenSendFilePage(const std::wstring& displayText, const std::string& contactName)
+{
+    VoIPManager* manager = GetVoIPManager();
+    if (manager->CountOutgoingTransfers() > 0 || manager->CountIncomingTransfers() > 0) {
+        CMsgBox busy(LanguageTable[99]);
+        busy.DoModal(m_hWnd);
+        return;
+    }
+    FileChoice choice(m_hWnd, L"*.*");
+    choice.ofn.lpstrDefExt = L"*.*";
+    choice.ofn.lpstrFilter = L"*.*\0*.*\0";
+    if (!::GetOpenFileNameW(&choice.ofn)) return;
+    m_tabbedWnd.OpenFileTransferPage(contactName, displayText, choice.path, choice.title, std::string(), true);
+}
+
+void CPelvaneFrame::ShowTabbedWindow() { m_tabbedWnd.ShowWindow(SW_SHOW); }
