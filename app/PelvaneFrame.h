@@ -42,6 +42,8 @@ public:
     DECLARE_FRAME_WND_CLASS(L"Pelvane_frame", IDR_MAINFRAME)
 
     enum { kEventTimer = 1, kEventPeriodMs = 100 };
+    // The language text of the product's name: the tray's tooltip.
+    enum { kProductNameText = 18 };
     enum { kMinWidth = 375, kMinHeight = 250, kMaxWidth = 475, kMaxHeight = 550 };
     // Commands without an action of their own.
     enum { kIdleCommandA = 32775, kIdleCommandB = 32776 };

@@ -1,27 +1,14 @@
 #include "UserRegistry.h"
 
-#include <windows.h>
-
 #include <cwchar>
 
 const wchar_t kProgramKey[] = L"SoftWare\\Quorvel\\Pelvane";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kRunValue[] = L"Pelvane";
 
-namespace {
-class KeyHolder {
-public:
-    HKEY key = nullptr;
-    ~KeyHolder()
-    {
-        if (key) RegCloseKey(key);
-    }
-};
-}  // namespace
-
 std::wstring ReadUserString(const wchar_t* key, const wchar_t* name)
 {
-    KeyHolder k;
+    RegistryKey k;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &k.key) != ERROR_SUCCESS) return std::wstring();
     wchar_t buffer[50] = {};
     DWORD type = 0, size = sizeof(buffer);
@@ -34,7 +21,7 @@ std::wstring ReadUserString(const wchar_t* key, const wchar_t* name)
 
 bool WriteUserString(const wchar_t* key, const wchar_t* name, const std::wstring& value)
 {
-    KeyHolder k;
+    RegistryKey k;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k.key, nullptr) != ERROR_SUCCESS)
         return false;
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));

@@ -2,7 +2,23 @@
 // start options and the start-with-Windows entry.
 #pragma once
 
+#include <windows.h>
+
 #include <string>
+
+// An open registry key, closed with the holder.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    ~RegistryKey()
+    {
+        if (key) RegCloseKey(key);
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    HKEY key = nullptr;
+};
 
 extern const wchar_t kProgramKey[];  // SoftWare\Quorvel\Pelvane
 extern const wchar_t kRunKey[];      // the Windows Run key

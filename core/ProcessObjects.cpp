@@ -1,22 +1,23 @@
-// The process-wide objects, in one translation unit so that they are built in
-// this order and destroyed in the reverse one.
+// The core's process-wide objects; the program's windows add theirs (the
+// module, the tray icon) in between, by the order of ProcessOrder.h.
 #include <memory>
 
 #include "AppConfig.h"
 #include "CodecSet.h"
 #include "CryptoCore.h"
 #include "DebugLog.h"
+#include "ProcessOrder.h"
 #include "SoundSet.h"
 #include "VoIPManager.h"
 
 namespace {
-CryptoCore g_cryptoCore;
-std::unique_ptr<Debug::COutputter> g_outputter(new Debug::COutputter);
-std::unique_ptr<CEventLock> g_logLock(new CEventLock);
-AppConfig g_appConfig;
-SoundSet g_soundSet;
-CodecSet g_codecSet;
-VoIPManager g_voipManager;
+CryptoCore g_cryptoCore PELVANE_PROCESS_OBJECT(kOrderCryptoCore);
+std::unique_ptr<Debug::COutputter> g_outputter PELVANE_PROCESS_OBJECT(kOrderDebugLog)(new Debug::COutputter);
+std::unique_ptr<CEventLock> g_logLock PELVANE_PROCESS_OBJECT(kOrderLogLock)(new CEventLock);
+AppConfig g_appConfig PELVANE_PROCESS_OBJECT(kOrderAppConfig);
+SoundSet g_soundSet PELVANE_PROCESS_OBJECT(kOrderSoundSet);
+CodecSet g_codecSet PELVANE_PROCESS_OBJECT(kOrderCodecSet);
+VoIPManager g_voipManager PELVANE_PROCESS_OBJECT(kOrderVoIPManager);
 }
 
 CryptoCore* GetCryptoCore() { return &g_cryptoCore; }

@@ -1,0 +1,47 @@
+// Writes the configuration file of an installation, for the run script and
+// the tests that start the program itself: the program's own defaults with
+// the options given in their place.
+//
+// Options: --host H (primary server) --backup H --udp-port N --user U
+//          --password P --language N
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "AppConfig.h"
+
+int main(int argc, char** argv)
+{
+    AppConfig* config = GetAppConfig();
+    if (!config->Load()) config->SetDefaults();
+    for (int i = 1; i < argc; i += 2) {
+        if (i + 1 >= argc) {
+            fprintf(stderr, "%s needs a value\n", argv[i]);
+            return 2;
+        }
+        const char* name = argv[i];
+        const char* value = argv[i + 1];
+        if (!strcmp(name, "--host"))
+            config->SetServerHost(value);
+        else if (!strcmp(name, "--backup"))
+            config->SetBackupServerHost(value);
+        else if (!strcmp(name, "--udp-port"))
+            config->SetPort(static_cast<uint16_t>(atoi(value)));
+        else if (!strcmp(name, "--user"))
+            config->SetUserName(value);
+        else if (!strcmp(name, "--password"))
+            config->SetPassword(value);
+        else if (!strcmp(name, "--language"))
+            config->SetLanguageIndex(atoi(value));
+        else {
+            fprintf(stderr, "usage: install_config [--host H] [--backup H] [--udp-port N] [--user U] "
+                            "[--password P] [--language N]\n");
+            return 2;
+        }
+    }
+    if (!config->Save()) {
+        fprintf(stderr, "pvconf.dat could not be written\n");
+        return 1;
+    }
+    return 0;
+}
