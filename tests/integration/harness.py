@@ -234,6 +234,10 @@ def make_prefix(base, prefix):
         if reg == "system.reg":
             data = re.sub(rb'"MachineGuid"="[0-9a-f-]+"',
                           b'"MachineGuid"="%s"' % str(uuid.uuid4()).encode(), data)
+        if reg == "user.reg":
+            # A program the base prefix starts with Windows would start in
+            # every copy, as soon as its wineserver boots.
+            data = re.sub(rb'(?m)^"Pelvane"=.*\n', b"", data)
         open(path, "wb").write(data)
 
 

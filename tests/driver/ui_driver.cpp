@@ -1,0 +1,236 @@
+// A user's hands on another program's windows, for the integration tests of
+// the whole program: run in the same Wine prefix as the program, it finds
+// its windows and works them with window messages, one command per line of
+// its standard input, and answers each with one RESULT line.
+//
+// Commands (fields separated by '|'; a window is a hexadecimal handle):
+//   wait|CLASS|CAPTION|MS     a visible top-level window of another process
+//                             whose class and caption are as given ("*" takes
+//                             any); RESULT wait HWND, or RESULT wait none
+//   gone|HWND|MS              waits until the window is gone or hidden
+//   item|HWND|ID              the first descendant with that control id
+//   text|HWND                 the window's text (WM_GETTEXT)
+//   settext|HWND|TEXT         replaces it (WM_SETTEXT)
+//   command|HWND|ID           posts the command of control ID to the window
+//   close|HWND                posts WM_CLOSE
+//   rows|HWND                 a list box's rows, "|" between them
+//   select|HWND|INDEX         selects a list box row as a click would
+//   windows                   every top-level window of other processes
+//   quit
+// Texts are printed as UTF-8 with bytes below 0x20, '|' and '%' as %XX.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Utf8(const std::wstring& w)
+{
+    if (w.empty()) return std::string();
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::wstring Wide(const std::string& s)
+{
+    if (s.empty()) return std::wstring();
+    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
+    return w;
+}
+
+std::string Escape(const std::wstring& text)
+{
+    std::string out;
+    char hex[4];
+    for (unsigned char c : Utf8(text)) {
+        if (c < 0x20 || c == '|' || c == '%') {
+            snprintf(hex, sizeof(hex), "%%%02X", c);
+            out += hex;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+void Result(const std::string& verb, const std::string& rest)
+{
+    printf("RESULT %s %s\n", verb.c_str(), rest.c_str());
+    fflush(stdout);
+}
+
+std::string HandleText(HWND w)
+{
+    char text[32];
+    snprintf(text, sizeof(text), "%lx", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)));
+    return text;
+}
+
+HWND ParseHandle(const std::string& s)
+{
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoul(s.c_str(), nullptr, 16)));
+}
+
+std::wstring ClassOf(HWND w)
+{
+    wchar_t name[256] = L"";
+    GetClassNameW(w, name, 256);
+    return name;
+}
+
+// Cross-process WM_GETTEXT: the length first, then the text.
+std::wstring TextOf(HWND w)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(w, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length)) return std::wstring();
+    std::vector<wchar_t> buffer(length + 2, L'\0');
+    DWORD_PTR got = 0;
+    SendMessageTimeoutW(w, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                        5000, &got);
+    return std::wstring(buffer.data());
+}
+
+struct Search {
+    std::wstring className;
+    std::wstring caption;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND w, LPARAM param)
+{
+    Search* s = reinterpret_cast<Search*>(param);
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == GetCurrentProcessId() || !IsWindowVisible(w)) return TRUE;
+    if (s->className != L"*" && ClassOf(w) != s->className) return TRUE;
+    if (s->caption != L"*" && TextOf(w) != s->caption) return TRUE;
+    s->found.push_back(w);
+    return TRUE;
+}
+
+HWND FindTopLevel(const std::wstring& className, const std::wstring& caption, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    for (;;) {
+        Search s{className, caption, {}};
+        EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&s));
+        if (!s.found.empty()) return s.found.front();
+        if (GetTickCount() - start >= ms) return nullptr;
+        Sleep(50);
+    }
+}
+
+struct ItemSearch {
+    int id;
+    HWND found;
+};
+
+BOOL CALLBACK FindItem(HWND w, LPARAM param)
+{
+    ItemSearch* s = reinterpret_cast<ItemSearch*>(param);
+    if (GetDlgCtrlID(w) == s->id) {
+        s->found = w;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+std::vector<std::string> Split(const std::string& line)
+{
+    std::vector<std::string> fields;
+    size_t from = 0;
+    for (;;) {
+        size_t bar = line.find('|', from);
+        fields.push_back(line.substr(from, bar == std::string::npos ? std::string::npos : bar - from));
+        if (bar == std::string::npos) return fields;
+        from = bar + 1;
+    }
+}
+
+std::string Field(const std::vector<std::string>& f, size_t i) { return i < f.size() ? f[i] : std::string(); }
+
+void Run(const std::vector<std::string>& f)
+{
+    const std::string& verb = f[0];
+    if (verb == "wait") {
+        HWND w = FindTopLevel(Wide(Field(f, 1)), Wide(Field(f, 2)), strtoul(Field(f, 3).c_str(), nullptr, 10));
+        Result(verb, w ? HandleText(w) : "none");
+    } else if (verb == "gone") {
+        HWND w = ParseHandle(Field(f, 1));
+        const DWORD ms = strtoul(Field(f, 2).c_str(), nullptr, 10), start = GetTickCount();
+        while (IsWindow(w) && IsWindowVisible(w) && GetTickCount() - start < ms) Sleep(50);
+        Result(verb, IsWindow(w) && IsWindowVisible(w) ? "no" : "yes");
+    } else if (verb == "item") {
+        ItemSearch s{atoi(Field(f, 2).c_str()), nullptr};
+        EnumChildWindows(ParseHandle(Field(f, 1)), FindItem, reinterpret_cast<LPARAM>(&s));
+        Result(verb, s.found ? HandleText(s.found) : "none");
+    } else if (verb == "text") {
+        Result(verb, Escape(TextOf(ParseHandle(Field(f, 1)))));
+    } else if (verb == "settext") {
+        const std::wstring text = Wide(Field(f, 2));
+        DWORD_PTR ok = 0;
+        SendMessageTimeoutW(ParseHandle(Field(f, 1)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
+                            SMTO_ABORTIFHUNG, 5000, &ok);
+        Result(verb, ok ? "1" : "0");
+    } else if (verb == "command") {
+        HWND w = ParseHandle(Field(f, 1));
+        const int id = atoi(Field(f, 2).c_str());
+        ItemSearch s{id, nullptr};
+        EnumChildWindows(w, FindItem, reinterpret_cast<LPARAM>(&s));
+        Result(verb, PostMessageW(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(s.found))
+                         ? "1"
+                         : "0");
+    } else if (verb == "close") {
+        Result(verb, PostMessageW(ParseHandle(Field(f, 1)), WM_CLOSE, 0, 0) ? "1" : "0");
+    } else if (verb == "rows") {
+        HWND list = ParseHandle(Field(f, 1));
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        std::string rows;
+        for (int i = 0; i < count; ++i) {
+            const int length = static_cast<int>(SendMessageW(list, LB_GETTEXTLEN, i, 0));
+            std::vector<wchar_t> text(static_cast<size_t>(length > 0 ? length : 0) + 1, L'\0');
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()));
+            rows += (i ? "|" : "") + Escape(text.data());
+        }
+        Result(verb, std::to_string(count) + (count ? " " + rows : ""));
+    } else if (verb == "select") {
+        HWND list = ParseHandle(Field(f, 1));
+        const int index = atoi(Field(f, 2).c_str());
+        SendMessageW(list, LB_SETCURSEL, index, 0);
+        PostMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+        Result(verb, "1");
+    } else if (verb == "windows") {
+        Search s{L"*", L"*", {}};
+        EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&s));
+        std::string all;
+        for (HWND w : s.found) all += " " + HandleText(w) + ":" + Escape(ClassOf(w)) + ":" + Escape(TextOf(w));
+        Result(verb, std::to_string(s.found.size()) + all);
+    } else {
+        Result(verb, "unknown");
+    }
+}
+
+}  // namespace
+
+int main()
+{
+    char line[4096];
+    while (fgets(line, sizeof(line), stdin)) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        if (text.empty()) continue;
+        if (text == "quit") break;
+        Run(Split(text));
+    }
+    printf("BYE\n");
+    fflush(stdout);
+    return 0;
+}

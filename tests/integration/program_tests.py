@@ -1,0 +1,200 @@
+"""The whole program, Pelvane.exe, under Wine: its start-up and exit, and
+users who sign in, chat, call and send files through the test relay. Each
+user is an installation with a Wine prefix of its own; ui_driver.exe, run in
+the same prefix, is the user's hands on the program's windows.
+
+    program_tests.py SCENARIO --relay RELAY --bin WINBIN --work DIR
+
+The sign-in dialog always connects to port 20015, so the relay listens there
+on a loopback address of its own.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import time
+
+from harness import Failure, check, run_scenario
+
+SIGN_IN_CAPTION = 104
+IDOK = 1
+IDC_NAME, IDC_PASSWORD, IDC_SIGN_IN = 1006, 1007, 1014
+MESSAGE_TEXT = 0xFFFF
+
+
+def loopback_address():
+    """A 127.x.y.z address whose port 20015 is free."""
+    import socket
+    for n in range(200):
+        host = "127.%d.%d.%d" % (72, (os.getpid() + n) % 250 + 1, 1 + n % 200)
+        s = socket.socket()
+        try:
+            s.bind((host, 20015))
+            return host
+        except OSError:
+            continue
+        finally:
+            s.close()
+    raise Failure("no loopback address with port 20015 free")
+
+
+def unescape(text):
+    return re.sub(r"%([0-9A-F]{2})", lambda m: chr(int(m.group(1), 16)), text)
+
+
+class User:
+    """An installation of the program and the hands that work its windows."""
+
+    def __init__(self, session, name):
+        self.session = session
+        self.hands = session.client(name, "ui_driver.exe")
+        self.install = self.hands.install
+        for f in ("Pelvane.exe", "install_config.exe"):
+            shutil.copy2(os.path.join(session.binaries, f), self.install)
+        shutil.copytree(os.path.join(session.binaries, "sounds"), os.path.join(self.install, "sounds"))
+        self.runs = []
+        self.hands.launch()
+
+    def configure(self, *options):
+        subprocess.run(["wine", os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
+                       env=self.hands.env, cwd=self.install, check=True, stdin=subprocess.DEVNULL)
+
+    def start(self, *arguments):
+        """Starts the program; returns the process."""
+        out = open(os.path.join(self.hands.folder, "program-%d.txt" % (len(self.runs) + 1)), "w")
+        p = subprocess.Popen(["wine", os.path.join(self.install, "Pelvane.exe")] + list(arguments),
+                             env=self.hands.env, cwd=self.install, stdin=subprocess.DEVNULL,
+                             stdout=out, stderr=subprocess.STDOUT)
+        self.runs.append(p)
+        return p
+
+    def ui(self, *fields, timeout=30):
+        """One command of the hands; the words after its verb."""
+        self.hands.send("|".join(str(f) for f in fields))
+        line = self.hands.expect(r"RESULT %s( .*)?" % re.escape(str(fields[0])), timeout)
+        return line.split(" ", 2)[2] if line.count(" ") >= 2 else ""
+
+    def wait(self, window_class, caption, ms=30000):
+        handle = self.ui("wait", window_class, caption, ms, timeout=ms / 1000 + 10)
+        check(handle != "none", "%s: no window %s %r" % (self.hands.name, window_class, caption))
+        return handle
+
+    def box(self, caption, ms=30000):
+        """The text of the message box with that caption; the box stays."""
+        handle = self.wait("#32770", caption, ms)
+        return handle, self.text_of(self.item(handle, MESSAGE_TEXT))
+
+    def item(self, window, control):
+        handle = self.ui("item", window, control)
+        check(handle != "none", "%s: no control %s in %s" % (self.hands.name, control, window))
+        return handle
+
+    def text_of(self, window):
+        return unescape(self.ui("text", window))
+
+    def sign_in(self, user, password="demo"):
+        dialog = self.wait("#32770", self.session.texts[SIGN_IN_CAPTION])
+        self.ui("settext", self.item(dialog, IDC_NAME), user)
+        self.ui("settext", self.item(dialog, IDC_PASSWORD), password)
+        self.ui("command", dialog, IDC_SIGN_IN)
+        return dialog
+
+    def ended(self, process, timeout=30):
+        try:
+            return process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("%s: the program did not end" % self.hands.name)
+
+    def file(self, name):
+        path = os.path.join(self.install, name)
+        return open(path, "rb").read() if os.path.exists(path) else None
+
+
+def exit_code(code):
+    """Wine's exit status as the program's signed 32-bit exit code."""
+    return code - 256 if code > 127 else code
+
+
+def cancelled_sign_in(s):
+    """A new installation: defaults, the sign-in dialog, closed; nothing else."""
+    u = User(s, "user")
+    p = u.start()
+    dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+    check(u.file("log.txt") == b"", "log.txt is created empty before any window")
+    u.ui("close", dialog)
+    check(exit_code(u.ended(p)) == 0, "a cancelled sign-in ends with 0")
+    check(len(u.file("pvconf.dat") or b"") == 5134, "the configuration is saved on the way out")
+    check(u.ui("wait", "*", "*", 500) == "none", "no window is left")
+
+
+def single_instance(s):
+    """One normal instance at a time; numbered ones beside it."""
+    u = User(s, "user")
+    first = u.start()
+    u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+
+    second = u.start()
+    box, text = u.box(s.texts[14])
+    check(text == s.texts[13], "the second start says why it stops: %r" % text)
+    u.ui("command", box, IDOK)
+    check(exit_code(u.ended(second)) == 0, "the second normal start ends with 0")
+    check(first.poll() is None, "the first runs on")
+
+    numbered = u.start("2")
+    time.sleep(3)
+    check(numbered.poll() is None, "a numbered instance runs beside the normal one")
+    check(u.ui("windows").count(s.texts[SIGN_IN_CAPTION]) >= 2, "both show their sign-in dialogs")
+    for p in (first, numbered):
+        p.kill()
+        p.wait()
+
+
+def numbered_identity(s):
+    """Any other command line is an instance number ("abc" is 0): its test
+    identity signs in, on the media port plus the number."""
+    relay = s.relay(host=loopback_address(), port=20015)
+    u = User(s, "user")
+    u.configure("--host", relay.host, "--udp-port", 31000)
+    p = u.start("abc")
+    u.sign_in("alice@pelvane.test")
+    line = relay.wait_log("< 100 login request", 60000)
+    check('identity=E16"brannow_simul_0"' in line, "the numbered identity signs in: %s" % line)
+    p.kill()
+    p.wait()
+
+
+def language_tool_then_start(s):
+    """"enc_resource" makes the language files, then starts as the normal
+    instance; without a language file the program stops with 1."""
+    u = User(s, "user")
+    dat = os.path.join(u.install, "dat")
+    for f in os.listdir(dat):
+        os.unlink(os.path.join(dat, f))
+    p = u.start()
+    box, text = u.box("Error")
+    check(text == "Failed to load resource", "no language: %r" % text)
+    u.ui("command", box, IDOK)
+    check(exit_code(u.ended(p)) == 1, "no language ends with 1")
+
+    for f in os.listdir(os.path.join(s.binaries, "dat")):
+        if f.endswith(".txt"):
+            shutil.copy2(os.path.join(s.binaries, "dat", f), dat)
+    p = u.start("enc_resource")
+    u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+    for code in ("en", "sp", "pt", "ch", "ro"):
+        check(os.path.getsize(os.path.join(dat, code + ".dat")) > 0, "dat\\%s.dat made" % code)
+    second = u.start()
+    box, text = u.box(s.texts[14])
+    u.ui("command", box, IDOK)
+    check(exit_code(u.ended(second)) == 0, "the tool's run holds the single-instance mutex")
+    p.kill()
+    p.wait()
+
+
+SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
+                                     language_tool_then_start)}
+
+
+if __name__ == "__main__":
+    sys.exit(run_scenario(SCENARIOS))
