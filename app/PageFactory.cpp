@@ -3,15 +3,17 @@
 // then opens nothing for it.
 #include "AboutDlg.h"
 #include "ConversationPages.h"
+#include "FileTransferDlg.h"
 
 CCallPage* NewCallPage(const std::string&, const std::wstring&, bool) { return nullptr; }
 
 CChatPage* NewChatPage(const std::string&, const std::wstring&) { return nullptr; }
 
-CFileTransferPage* NewFileTransferPage(const std::string&, const std::wstring&, const std::wstring&,
-                                       const std::wstring&, const std::string&, bool)
+CFileTransferPage* NewFileTransferPage(const std::string& contactName, const std::wstring& displayText,
+                                       const std::wstring& path, const std::wstring& fileTitle,
+                                       const std::string& transferId, bool outgoing)
 {
-    return nullptr;
+    return new CFileTransferDlg(contactName, displayText, path, fileTitle, transferId, outgoing);
 }
 
 CConversationPage* NewAboutPage() { return new CAboutDlg; }

@@ -144,15 +144,14 @@ Script::Step Pause(DWORD ms)
 
 // ---------------------------------------------------------------- boxes
 
-Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen)
+Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen, int button)
 {
-    return [owner, seen] {
+    return [owner, seen, button] {
         HWND o = owner();
         HWND box = o ? FindOwnedDialog(o) : nullptr;
         if (!box) return false;
         if (seen) *seen = ReadBox(box);
-        // The first button of every box the program shows is OK.
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
         return true;
     };
 }

@@ -74,8 +74,8 @@ Script::Step Pause(DWORD ms);
 
 // A step: waits for a message box owned by owner (a function, since the
 // owner may not exist yet when the script is made), records it and
-// presses its first button.
-Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen);
+// presses the button (OK, the first button of most boxes, unless told).
+Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen, int button = IDOK);
 // The step for when no box may appear: fails at once if one is shown.
 bool NoBoxOver(HWND owner);
 

@@ -8,23 +8,14 @@
 #include <algorithm>
 
 #include "AboutDlg.h"
+#include "ConversationHost.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
-#include "TabbedWnd.h"
-#include "WindowImpl.h"
 
 using gui::Rgb;
 
 namespace {
-// Stands in for the main frame: the conversation window's parent.
-class FrameStandIn : public ATL::CWindowImpl<FrameStandIn> {
-public:
-    DECLARE_WND_CLASS_EX(L"PvAboutPageTestFrame", 0, COLOR_WINDOW)
-    BEGIN_MSG_MAP(FrameStandIn)
-    END_MSG_MAP()
-};
-
 // COLORREF values of the page's texts, as 0x00RRGGBB pixels.
 const uint32_t kShadow = Rgb(0x6F, 0x74, 0x77);
 const uint32_t kValue = Rgb(0x33, 0x33, 0xFF);
@@ -32,19 +23,16 @@ const uint32_t kEdition = Rgb(0x33, 0x33, 0x33);
 
 // The page as the conversation window opens it for the About command.
 struct AboutPage : dlgtest::DialogTest {
-    FrameStandIn frame;
-    CTabbedWnd tabbed;
+    ConversationHost host;
+    FrameStandIn& frame = host.frame;
+    CTabbedWnd& tabbed = host.tabbed;
     CAboutDlg* page = nullptr;
     int width = 0, height = 0;
 
     void SetUp() override
     {
         DialogTest::SetUp();
-        RECT r = {40, 40, 40 + 480, 40 + 460};
-        ASSERT_TRUE(frame.Create(nullptr, &r, L"", WS_POPUP | WS_CLIPCHILDREN));
-        RECT all = {0, 0, 480, 460};
-        ASSERT_TRUE(tabbed.Create(frame, &all, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
-        frame.ShowWindow(SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(host.Create(480, 460));
         ASSERT_TRUE(tabbed.OpenAboutPage());
         ASSERT_EQ(1u, tabbed.m_aboutPages.size());
         page = dynamic_cast<CAboutDlg*>(tabbed.m_aboutPages.begin()->second);
@@ -57,7 +45,7 @@ struct AboutPage : dlgtest::DialogTest {
     }
     void TearDown() override
     {
-        if (frame.IsWindow()) frame.DestroyWindow();
+        host.Destroy();
         LoadLanguage(0);
         DialogTest::TearDown();
     }

@@ -1,0 +1,251 @@
+#include "FileTransferDlg.h"
+
+#include <algorithm>
+#include <cwchar>
+#include <memory>
+
+#include "LanguageTable.h"
+#include "MsgBox.h"
+#include "VoIPManager.h"
+#include "WideText.h"
+
+namespace {
+// Language texts of the page.
+enum {
+    kBoxCaption = 28,
+    kPeerCancelled = 83,
+    kComplete = 85,
+    kCancelled = 86,
+    kSendingHeader = 87,
+    kReceivingHeader = 88,
+    kSendingLine = 89,
+    kReceivingLine = 90,
+    kFailed = 97,
+    kCancelQuestion = 127,
+    kNotSupported = 139,
+};
+
+// The peer's refusal of transfers, which has a text of its own.
+const char kNotSupportedReply[] = "Not supported";
+
+const COLORREF kHeaderColour = RGB(0, 0, 94);
+const COLORREF kLineColour = RGB(104, 181, 58);
+const int kButtonWidth = 73, kButtonHeight = 23;
+
+SIZE TextExtent(HDC dc, const wchar_t* text, size_t length)
+{
+    SIZE size = {};
+    ::GetTextExtentPoint32W(dc, text, static_cast<int>(length), &size);
+    return size;
+}
+}  // namespace
+
+int TransferPercent(int32_t total, int32_t remaining)
+{
+    const double all = static_cast<uint32_t>(total), left = static_cast<uint32_t>(remaining);
+    // Nothing to transfer is all done; more left than the whole is nothing
+    // done (and never a division by zero).
+    if (left >= all) return left == 0 ? 100 : 0;
+    return static_cast<int>((all - left) * 100 / all);
+}
+
+std::wstring BreakIntoLines(HDC dc, const std::wstring& header, int limit)
+{
+    if (TextExtent(dc, header.c_str(), header.size()).cx <= limit) return header;
+    std::wstring lines;
+    size_t lineStart = 0;
+    for (size_t i = 0; i < header.size(); ++i) {
+        // A line keeps at least one character, however narrow the page.
+        if (i > lineStart && TextExtent(dc, header.c_str() + lineStart, i - lineStart + 1).cx > limit) {
+            lines += L'\n';
+            lineStart = i;
+        }
+        lines += header[i];
+    }
+    return lines;
+}
+
+void DrawTransferProgressBar(HDC hdc, RECT rect, int percent, bool showText)
+{
+    WTL::CDCHandle dc(hdc);
+    percent = std::min(std::max(percent, 0), 100);
+    if (showText) rect.right -= 20;
+    dc.FrameRect(&rect, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    ::InflateRect(&rect, -1, -1);
+    GradientFillRectV(dc, rect, RGB(84, 82, 82), RGB(12, 11, 1));
+    if (showText) {
+        wchar_t text[16];
+        swprintf(text, 16, L"%i %%", percent);
+        const LONG widest = TextExtent(dc, L"100%", 4).cx;
+        RECT place = {rect.right + 10, rect.top, rect.right + widest + 20, rect.bottom};
+        dc.DrawText(text, -1, &place, 0);
+    }
+    ::InflateRect(&rect, -3, -3);
+    rect.right = rect.left + (rect.right - rect.left) * percent / 100;
+    GradientFillRectV(dc, rect, RGB(248, 0, 0), RGB(112, 6, 6));
+}
+
+CFileTransferDlg::CFileTransferDlg(const std::string& contactName, const std::wstring& displayText,
+                                   const std::wstring& path, const std::wstring& fileTitle,
+                                   const std::string& transferId, bool sending)
+    : displayText_(displayText),
+      contactName_(contactName),
+      path_(path),
+      fileTitle_(fileTitle),
+      transferId_(transferId),
+      sending_(sending),
+      offerPending_(transferId.empty())
+{
+}
+
+LRESULT CFileTransferDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
+{
+    progress_ = 0;
+    // Registered before the offer, which reports its outcome at once.
+    GetVoIPManager()->GetHandlerRegistry().RegisterHandler(&handler_);
+    SetTimer(kTimerId, kTimerPeriodMs);
+    if (offerPending_) GetVoIPManager()->OfferFile(contactName_, path_, fileTitle_, transferId_);
+    cancel_.Subclass(GetDlgItem(IDCANCEL), IDB_BUTTON_CANCEL);
+    return FALSE;
+}
+
+LRESULT CFileTransferDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
+{
+    KillTimer(kTimerId);
+    GetVoIPManager()->GetHandlerRegistry().UnregisterHandler(&handler_);
+    return 0;
+}
+
+bool CFileTransferDlg::IsThisTransfer(const std::string& transferId) const
+{
+    // A page whose offer got no identifier follows no transfer.
+    return !transferId_.empty() && transferId == transferId_;
+}
+
+LRESULT CFileTransferDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
+{
+    if (boxOpen_ || closed_) return 0;
+    std::unique_ptr<VoipEvent> event(handler_.PopEvent());
+    if (!event) return 0;
+    switch (event->GetKind()) {
+    case VE_FileOfferFailed: {
+        VoipEventTransferAnswer* answer = event->Payload<VoipEventTransferAnswer>();
+        if (answer && answer->wide == path_) EndWithBox(FromAnsi(answer->second).c_str());
+        break;
+    }
+    case VE_TransferFailed: {
+        TextPair* failure = event->Payload<TextPair>();
+        if (failure && IsThisTransfer(failure->first))
+            EndWithBox(LanguageTable[failure->second == kNotSupportedReply ? kNotSupported : kFailed]);
+        break;
+    }
+    case VE_TransferCancelled: {
+        VoipEventText* cancelled = event->Payload<VoipEventText>();
+        if (cancelled && IsThisTransfer(cancelled->text)) EndWithBox(LanguageTable[kPeerCancelled]);
+        break;
+    }
+    case VE_TransferProgress: {
+        VoipEventProgress* step = event->Payload<VoipEventProgress>();
+        if (step && IsThisTransfer(step->text)) {
+            progress_ = TransferPercent(step->first, step->second);
+            Invalidate(FALSE);
+        }
+        break;
+    }
+    case VE_TransferComplete: {
+        VoipEventText* done = event->Payload<VoipEventText>();
+        if (done && IsThisTransfer(done->text)) EndWithBox(LanguageTable[kComplete]);
+        break;
+    }
+    default:
+        break;
+    }
+    return 0;
+}
+
+LRESULT CFileTransferDlg::OnCancel(WORD, WORD, HWND, BOOL&)
+{
+    AskCancel();
+    return 1;
+}
+
+void CFileTransferDlg::AskCancel()
+{
+    // Asked again while a box of the page is open (the session was reset
+    // meanwhile): the page stays; the open box decides.
+    if (boxOpen_ || closed_) return;
+    boxOpen_ = true;
+    const int answer = ::MessageBoxW(m_hWnd, LanguageTable[kCancelQuestion], LanguageTable[kBoxCaption],
+                                     MB_YESNO | MB_ICONQUESTION);
+    boxOpen_ = false;
+    if (answer != IDYES) return;
+    GetVoIPManager()->CancelFileTransfer(transferId_);
+    EndWithBox(LanguageTable[kCancelled]);
+}
+
+void CFileTransferDlg::ShowBox(const wchar_t* text)
+{
+    boxOpen_ = true;
+    CMsgBox box(text);
+    box.DoModal(m_hWnd);
+    boxOpen_ = false;
+}
+
+void CFileTransferDlg::EndWithBox(const wchar_t* text)
+{
+    ShowBox(text);
+    ClosePage();
+}
+
+void CFileTransferDlg::ClosePage()
+{
+    closed_ = true;
+    if (!host_) return;
+    // The page's own tab, wherever it was dragged to.
+    const int index = host_->FindTab(m_hWnd);
+    if (index >= 0) host_->GetTabCtrl().DeleteItem(index, true, true);
+    ::SendMessageW(host_->GetParent(), WM_REMOVE_TRANSFER_PAGE, reinterpret_cast<WPARAM>(m_hWnd), 0);
+}
+
+void CFileTransferDlg::DoPaint(WTL::CDCHandle dc)
+{
+    DrawBackground(dc);
+    WTL::CRect client;
+    GetClientRect(&client);
+    dc.SetBkMode(TRANSPARENT);
+
+    const size_t slash = path_.find_last_of(L'\\');
+    const std::wstring fileName = slash == std::wstring::npos ? std::wstring() : path_.substr(slash + 1);
+    // Broken to the page's width, not the area being painted: a partial
+    // repaint must show the same lines.
+    const std::wstring header = BreakIntoLines(
+        dc, LanguageTable[sending_ ? kSendingHeader : kReceivingHeader] + fileName, client.right - 40);
+    const COLORREF oldColour = dc.SetTextColor(kHeaderColour);
+    WTL::CRect headerArea = client;
+    headerArea.top += 50;
+    // A file name is no menu text: an ampersand in it is shown.
+    dc.DrawText(header.c_str(), -1, &headerArea, DT_CENTER | DT_NOPREFIX);
+
+    dc.SetTextColor(kLineColour);
+    WTL::CRect lineArea = client;
+    lineArea.top = client.Height() / 2 - 20;
+    dc.DrawText(LanguageTable[sending_ ? kSendingLine : kReceivingLine], -1, &lineArea, DT_CENTER);
+    dc.SetTextColor(oldColour);
+
+    const int barWidth = client.Width() - 100;
+    const int barLeft = client.Width() / 2 - barWidth / 2, barTop = client.Height() / 2 + 10;
+    const RECT bar = {barLeft, barTop, barLeft + barWidth, barTop + 16};
+    DrawTransferProgressBar(dc, bar, progress_, true);
+
+    CBmpBtn& button = cancel_.m_button;
+    if (!button.IsWindow()) return;
+    const int left = client.Width() / 2 - 36, top = bar.bottom + 50;
+    button.MoveWindow(left, top, kButtonWidth, kButtonHeight, FALSE);
+    // Taken at the button's new place, and only from a paint that drew all
+    // of it: the off-screen DC of a partial repaint holds nothing elsewhere.
+    const RECT place = {left, top, left + kButtonWidth, top + kButtonHeight};
+    RECT painted;
+    if (::IntersectRect(&painted, &place, &PaintRect()) && ::EqualRect(&painted, &place))
+        CaptureParentBackground(button, dc);
+    button.ShowWindow(SW_SHOW);
+}
