@@ -168,9 +168,10 @@ void CPelvaneFrame::OnFileOffer(const VoipEventFileOffer& offer)
         manager->CancelFileTransfer(offer.third);
         return;
     }
-    manager->AcceptFileOffer(offer.first, choice.path, offer.wide, offer.third, static_cast<uint32_t>(offer.value));
+    // The page first: a transfer that fails at once reports to it.
     m_tabbedWnd.OpenFileTransferPage(offer.first, FromAnsi(offer.second), choice.path, choice.title, offer.third,
                                      false);
+    manager->AcceptFileOffer(offer.first, choice.path, offer.wide, offer.third, static_cast<uint32_t>(offer.value));
 }
 
 void CPelvaneFrame::OnUpdateNotice(const TextPair& notice)
