@@ -19,8 +19,13 @@ from harness import Failure, check, run_scenario
 
 SIGN_IN_CAPTION = 104
 IDOK = 1
-IDC_NAME, IDC_PASSWORD, IDC_SIGN_IN = 1006, 1007, 1014
+IDC_NAME, IDC_PASSWORD, IDC_SIGN_IN, IDC_REGISTER = 1006, 1007, 1014, 1013
 MESSAGE_TEXT = 0xFFFF
+OWN_BOX_TEXT = 1037
+CONTACT_LIST, CHAT_BUTTON, CALL_BUTTON, SEND_FILE_BUTTON = 61406, 61403, 61404, 61405
+APP_EXIT = 57665
+# The file name box of the system's open and save dialogs.
+FILE_NAME_BOX = 0x47C
 
 
 def loopback_address():
@@ -100,6 +105,39 @@ class User:
         self.ui("command", dialog, IDC_SIGN_IN)
         return dialog
 
+    def enrol(self, device):
+        dialog = self.wait("#32770", "Add Secure Device")
+        self.ui("settext", self.item(dialog, IDC_NAME), device)
+        self.ui("command", dialog, IDC_REGISTER)
+        box, text = self.box(self.session.texts[44])
+        check(text == self.session.texts[43], "%s: enrolled: %r" % (self.hands.name, text))
+        self.ui("command", box, IDOK)
+
+    def frame(self, device):
+        return self.wait("Pelvane_frame", "%s: %s" % (self.session.texts[18], device))
+
+    def contact_action(self, frame, display_text, button):
+        """Selects the contact's row and presses one of its buttons."""
+        rows = self.ui("rows", self.item(frame, CONTACT_LIST))
+        names = [unescape(r) for r in rows.split(" ", 1)[1].split("|")] if " " in rows else []
+        check(display_text in names, "%s: no row %r in %s" % (self.hands.name, display_text, names))
+        contacts = self.item(frame, CONTACT_LIST)
+        self.ui("select", contacts, names.index(display_text))
+        self.ui("command", contacts, button)
+
+    def choose_file(self, caption, path):
+        """Names the file in the system's open or save dialog and presses OK."""
+        dialog = self.wait("#32770", caption)
+        self.ui("settext", self.item(dialog, FILE_NAME_BOX), windows_path(path))
+        self.ui("command", dialog, IDOK)
+
+    def own_box(self, ms=30000):
+        """The text of the program's own message box; it is closed with OK."""
+        box = self.wait("#32770", "File Transfer", ms)
+        text = self.text_of(self.item(box, OWN_BOX_TEXT))
+        self.ui("command", box, IDOK)
+        return text
+
     def ended(self, process, timeout=30):
         try:
             return process.wait(timeout)
@@ -109,6 +147,18 @@ class User:
     def file(self, name):
         path = os.path.join(self.install, name)
         return open(path, "rb").read() if os.path.exists(path) else None
+
+
+def screenshot(s, name):
+    """What the display shows, kept beside the window tests' screenshots."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(s.binaries)), "screenshots")
+    os.makedirs(folder, exist_ok=True)
+    subprocess.run(["import", "-window", "root", os.path.join(folder, "program_%s.png" % name)],
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def exit_code(code):
@@ -192,8 +242,63 @@ def language_tool_then_start(s):
     p.wait()
 
 
+def two_users(s):
+    """Alice and Bob, each signed in for the first time on a computer of
+    their own; returns the relay, the users and their main frames."""
+    relay = s.relay(host=loopback_address(), port=20015)
+    users = []
+    for n, (name, device) in enumerate((("alice", "Alice Desk"), ("bob", "Bob Laptop"))):
+        u = User(s, name)
+        u.configure("--host", relay.host, "--udp-port", 32000 + 10 * n)
+        u.process = u.start()
+        u.sign_in("%s@pelvane.test" % name)
+        u.enrol(device)
+        u.main = u.frame(device)
+        users.append(u)
+    # Each has seen the other come online.
+    relay.wait_log('(alice@pelvane.test) > 104 contact state name=E16"bob@pelvane.test" state=0')
+    return relay, users[0], users[1]
+
+
+def exit_both(users):
+    """Exit from the menu: the process ends with 0 and the frame's placement
+    is kept for the next start."""
+    for u in users:
+        u.ui("command", u.main, APP_EXIT)
+        check(exit_code(u.ended(u.process)) == 0, "%s: Exit ends with 0" % u.hands.name)
+        out = subprocess.run(["wine", "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
+                              "MainFrameWindowPlacement"], env=u.hands.env, capture_output=True,
+                             stdin=subprocess.DEVNULL).stdout.decode("latin-1")
+        check(re.search(r"REG_BINARY\s+2C000000[0-9A-F]{80}\s", out), "%s: placement saved: %s" % (u.hands.name, out))
+
+
+def file_between_two_users(s):
+    """Alice sends Bob a file through the program's windows: he accepts it,
+    names where it goes, and both see it complete; it arrives whole."""
+    relay, alice, bob = two_users(s)
+    payload = os.urandom(20000)
+    source = os.path.join(alice.install, "payload.bin")
+    open(source, "wb").write(payload)
+    target = os.path.join(bob.install, "received.bin")
+
+    alice.contact_action(alice.main, "Bob Baker", SEND_FILE_BUTTON)
+    alice.choose_file("Open", source)
+    box, text = bob.box(s.texts[28])
+    check(text == s.texts[27].replace("%ls", "Alice Archer", 1).replace("%ls", "payload.bin", 1)
+          .replace("%d", "20000"), "the offer as Bob sees it: %r" % text)
+    bob.ui("command", box, IDOK)
+    bob.choose_file("Save As", target)
+    time.sleep(1.5)
+    screenshot(s, "file_transfer")
+
+    check(alice.own_box(60000) == s.texts[85], "Alice sees the transfer complete")
+    check(bob.own_box(60000) == s.texts[85], "Bob sees the transfer complete")
+    check(open(target, "rb").read() == payload, "the file arrived byte for byte")
+    exit_both((alice, bob))
+
+
 SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
-                                     language_tool_then_start)}
+                                     language_tool_then_start, file_between_two_users)}
 
 
 if __name__ == "__main__":
