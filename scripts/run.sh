@@ -27,7 +27,8 @@ RUN=$ROOT/build/run
 INSTALL=$RUN/$NAME/install
 mkdir -p "$INSTALL" "$RUN/relay"
 BIN=$ROOT/build/win/bin
-cp "$BIN/Pelvane.exe" "$INSTALL/"
+# Without its debugging symbols: a quarter of the size.
+i686-w64-mingw32-strip -o "$INSTALL/Pelvane.exe" "$BIN/Pelvane.exe"
 for d in dat sounds pics; do mkdir -p "$INSTALL/$d"; cp -r "$BIN/$d/." "$INSTALL/$d/"; done
 
 export WINEPREFIX=$RUN/$NAME/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -26,6 +26,7 @@
 #include "LanguageTable.h"
 #include "LoginDlg.h"
 #include "UserRegistry.h"
+#include "Utf8.h"
 #include "VoIPManager.h"
 #include "WideText.h"
 
@@ -41,14 +42,6 @@ struct Options {
     std::vector<std::wstring> contacts;
 };
 
-std::string Utf8(const std::wstring& w)
-{
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
 
 void Say(const std::string& line)
 {
@@ -102,7 +95,7 @@ private:
     {
         if (!answered_.insert(box).second) return;
         ShownBox shown = ReadBox(box);
-        Say("BOX " + Utf8(shown.caption) + "|" + Utf8(shown.text));
+        Say("BOX " + ToUtf8(shown.caption) + "|" + ToUtf8(shown.text));
         // Refusals leave their dialog open for another try; this user gives up.
         if (shown.caption == LanguageTable[1] || shown.text == LanguageTable[138]) refused_ = true;
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -113,12 +106,12 @@ private:
         std::wstring status = ItemText(d, IDC_STATUS);
         if (status != status_) {
             status_ = status;
-            Say("STATUS " + Utf8(status));
+            Say("STATUS " + ToUtf8(status));
         }
         if (FindOwnedDialog(d)) return;
         if (!signInPressed_) {
             signInPressed_ = true;
-            Say("SHOWN " + Utf8(ItemText(d, IDC_NAME)));
+            Say("SHOWN " + ToUtf8(ItemText(d, IDC_NAME)));
             if (!options_.user.empty()) {
                 SetDlgItemTextW(d, IDC_NAME, L"");
                 TypeText(GetDlgItem(d, IDC_NAME), options_.user);
@@ -136,7 +129,7 @@ private:
     {
         if (enrolled_ || FindOwnedDialog(d)) return;
         enrolled_ = true;
-        Say("ENROL " + Utf8(options_.device));
+        Say("ENROL " + ToUtf8(options_.device));
         TypeText(GetDlgItem(d, IDC_NAME), options_.device);
         Click(d, IDC_REGISTER);
     }
@@ -227,12 +220,12 @@ int wmain(int argc, wchar_t** argv)
         for (const std::wstring& name : options.contacts) {
             user.Adding(name);
             CAddContactDlg add;
-            Say("ADD " + Utf8(name) + " " + std::to_string(add.DoModal(nullptr)));
+            Say("ADD " + ToUtf8(name) + " " + std::to_string(add.DoModal(nullptr)));
         }
     }
     user.Stop();
-    Say("REG AutoLogin=" + Utf8(Value(kProgramKey, L"AutoLogin")) + " AutoStart=" +
-        Utf8(Value(kProgramKey, L"AutoStart")) + " Run=" + Utf8(Value(kRunKey, kRunValue)));
+    Say("REG AutoLogin=" + ToUtf8(Value(kProgramKey, L"AutoLogin")) + " AutoStart=" +
+        ToUtf8(Value(kProgramKey, L"AutoStart")) + " Run=" + ToUtf8(Value(kRunKey, kRunValue)));
     GetVoIPManager()->Stop();
     WSACleanup();
     config->Save();

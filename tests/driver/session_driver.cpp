@@ -26,6 +26,7 @@
 #include "CodecSet.h"
 #include "DeviceIdentity.h"
 #include "LanguageTable.h"
+#include "Utf8.h"
 #include "VoIPManager.h"
 
 namespace {
@@ -45,27 +46,7 @@ std::string Escape(const std::string& text)
     return out;
 }
 
-std::string ToUtf8(const std::wstring& w)
-{
-    if (w.empty())
-        return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0,
-                                nullptr, nullptr);
-    std::string s(n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr,
-                        nullptr);
-    return s;
-}
 
-std::wstring FromUtf8(const std::string& s)
-{
-    if (s.empty())
-        return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
 
 void Emit(const std::string& line)
 {

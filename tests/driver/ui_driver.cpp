@@ -25,31 +25,17 @@
 #include <string>
 #include <vector>
 
+#include "Utf8.h"
+
 namespace {
 
-std::string Utf8(const std::wstring& w)
-{
-    if (w.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), static_cast<int>(w.size()), &s[0], n, nullptr, nullptr);
-    return s;
-}
 
-std::wstring Wide(const std::string& s)
-{
-    if (s.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &w[0], n);
-    return w;
-}
 
 std::string Escape(const std::wstring& text)
 {
     std::string out;
     char hex[4];
-    for (unsigned char c : Utf8(text)) {
+    for (unsigned char c : ToUtf8(text)) {
         if (c < 0x20 || c == '|' || c == '%') {
             snprintf(hex, sizeof(hex), "%%%02X", c);
             out += hex;
@@ -160,7 +146,7 @@ void Run(const std::vector<std::string>& f)
 {
     const std::string& verb = f[0];
     if (verb == "wait") {
-        HWND w = FindTopLevel(Wide(Field(f, 1)), Wide(Field(f, 2)), strtoul(Field(f, 3).c_str(), nullptr, 10));
+        HWND w = FindTopLevel(FromUtf8(Field(f, 1)), FromUtf8(Field(f, 2)), strtoul(Field(f, 3).c_str(), nullptr, 10));
         Result(verb, w ? HandleText(w) : "none");
     } else if (verb == "gone") {
         HWND w = ParseHandle(Field(f, 1));
@@ -174,7 +160,7 @@ void Run(const std::vector<std::string>& f)
     } else if (verb == "text") {
         Result(verb, Escape(TextOf(ParseHandle(Field(f, 1)))));
     } else if (verb == "settext") {
-        const std::wstring text = Wide(Field(f, 2));
+        const std::wstring text = FromUtf8(Field(f, 2));
         DWORD_PTR ok = 0;
         SendMessageTimeoutW(ParseHandle(Field(f, 1)), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()),
                             SMTO_ABORTIFHUNG, 5000, &ok);

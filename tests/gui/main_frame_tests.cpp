@@ -335,13 +335,7 @@ TEST_F(MainFrame, OnlyANewerVersionIsOffered)
         dlgtest::ShownBox seen;
         HWND owner = frame;
         // The question is answered No: nothing is opened.
-        Script script({[owner, &seen] {
-            HWND box = dlgtest::FindOwnedDialog(owner);
-            if (!box) return false;
-            seen = dlgtest::ReadBox(box);
-            PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDNO, BN_CLICKED), 0);
-            return true;
-        }});
+        Script script({dlgtest::AnswerBox([owner] { return owner; }, &seen, IDNO)});
         script.Start();
         Deliver(VE_UpdateNotice, TextPair{version, "http://127.0.0.1:1/"});
         EXPECT_TRUE(script.Finished());
@@ -354,13 +348,7 @@ TEST_F(MainFrame, AFileOfferIsAskedAboutAndDeclined)
 {
     dlgtest::ShownBox seen;
     HWND owner = frame;
-    Script script({[owner, &seen] {
-        HWND box = dlgtest::FindOwnedDialog(owner);
-        if (!box) return false;
-        seen = dlgtest::ReadBox(box);
-        PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-        return true;
-    }});
+    Script script({dlgtest::AnswerBox([owner] { return owner; }, &seen, IDCANCEL)});
     script.Start();
     Deliver(VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"notes.txt", 1234});
     EXPECT_TRUE(script.Finished());

@@ -12,24 +12,9 @@ import re
 import socket
 import sys
 
-from harness import Failure, check, free_port, run_scenario
+from harness import check, free_port, loopback_address, run_scenario
 
 DRIVER = "dialog_driver.exe"
-
-
-def loopback_address():
-    """A 127.x.y.z address whose port 20015 is free."""
-    for n in range(200):
-        host = "127.%d.%d.%d" % (71, (os.getpid() + n) % 250 + 1, 1 + n % 200)
-        s = socket.socket()
-        try:
-            s.bind((host, 20015))
-            return host
-        except OSError:
-            continue
-        finally:
-            s.close()
-    raise Failure("no loopback address with port 20015 free")
 
 
 def run(client, relay, *options):
@@ -50,7 +35,7 @@ def line(lines, prefix):
 
 def first_sign_in_then_refused(s):
     t = s.texts
-    relay = s.relay(host=loopback_address(), port=20015)
+    relay = s.relay(host=loopback_address(71), port=20015)
     c = s.client("user", DRIVER)
 
     # A new installation: nothing saved, the device unknown to the server.

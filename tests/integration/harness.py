@@ -51,6 +51,22 @@ def free_port(kind=socket.SOCK_STREAM, host="127.0.0.1"):
     return port
 
 
+def loopback_address(third):
+    """A 127.third.y.z address whose port 20015 is free: the sign-in dialog
+    always connects to that port."""
+    for n in range(200):
+        host = "127.%d.%d.%d" % (third, (os.getpid() + n) % 250 + 1, 1 + n % 200)
+        s = socket.socket()
+        try:
+            s.bind((host, 20015))
+            return host
+        except OSError:
+            continue
+        finally:
+            s.close()
+    raise Failure("no loopback address with port 20015 free")
+
+
 class Relay:
     def __init__(self, work, name, binary, host="127.0.0.1", port=0, extra=()):
         self.name = name

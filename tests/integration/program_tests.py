@@ -15,7 +15,7 @@ import subprocess
 import sys
 import time
 
-from harness import Failure, check, run_scenario
+from harness import Failure, check, loopback_address, run_scenario
 
 SIGN_IN_CAPTION = 104
 IDOK = 1
@@ -26,22 +26,6 @@ CONTACT_LIST, CHAT_BUTTON, CALL_BUTTON, SEND_FILE_BUTTON = 61406, 61403, 61404, 
 APP_EXIT = 57665
 # The file name box of the system's open and save dialogs.
 FILE_NAME_BOX = 0x47C
-
-
-def loopback_address():
-    """A 127.x.y.z address whose port 20015 is free."""
-    import socket
-    for n in range(200):
-        host = "127.%d.%d.%d" % (72, (os.getpid() + n) % 250 + 1, 1 + n % 200)
-        s = socket.socket()
-        try:
-            s.bind((host, 20015))
-            return host
-        except OSError:
-            continue
-        finally:
-            s.close()
-    raise Failure("no loopback address with port 20015 free")
 
 
 def unescape(text):
@@ -203,7 +187,7 @@ def single_instance(s):
 def numbered_identity(s):
     """Any other command line is an instance number ("abc" is 0): its test
     identity signs in, on the media port plus the number."""
-    relay = s.relay(host=loopback_address(), port=20015)
+    relay = s.relay(host=loopback_address(72), port=20015)
     u = User(s, "user")
     u.configure("--host", relay.host, "--udp-port", 31000)
     p = u.start("abc")
@@ -245,7 +229,7 @@ def language_tool_then_start(s):
 def two_users(s):
     """Alice and Bob, each signed in for the first time on a computer of
     their own; returns the relay, the users and their main frames."""
-    relay = s.relay(host=loopback_address(), port=20015)
+    relay = s.relay(host=loopback_address(72), port=20015)
     users = []
     for n, (name, device) in enumerate((("alice", "Alice Desk"), ("bob", "Bob Laptop"))):
         u = User(s, name)
