@@ -2,10 +2,14 @@
 // kind whose page this program does not have yet gives null: the window
 // then opens nothing for it.
 #include "AboutDlg.h"
+#include "CallDlg.h"
 #include "ConversationPages.h"
 #include "FileTransferDlg.h"
 
-CCallPage* NewCallPage(const std::string&, const std::wstring&, bool) { return nullptr; }
+CCallPage* NewCallPage(const std::string& contactName, const std::wstring& displayText, bool outgoing)
+{
+    return new CCallDlg(contactName, displayText, outgoing);
+}
 
 CChatPage* NewChatPage(const std::string&, const std::wstring&) { return nullptr; }
 

@@ -74,6 +74,7 @@ public:
     bool IsRunning() const { return captureThread != nullptr; }
 
     void SetVolume(uint32_t word);
+    uint32_t GetVolume() { return volume.Get(); }
     int32_t GetCallMode();
     int32_t AgreeCallMode(int32_t offered);
     void SetCallMode(int32_t mode) { callMode.Set(mode); }

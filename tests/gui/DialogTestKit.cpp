@@ -180,6 +180,15 @@ void PostPair(VoipEventKind kind, const std::string& first, const std::string& s
     GetVoIPManager()->GetHandlerRegistry().Broadcast(kind, TextPair{first, second});
 }
 
+void PostValue(VoipEventKind kind, int32_t value)
+{
+    HandlerRegistry& registry = GetVoIPManager()->GetHandlerRegistry();
+    if (ShapeOfKind(kind) == VP_Byte)
+        registry.Broadcast(kind, VoipEventByte{static_cast<uint8_t>(value)});
+    else
+        registry.Broadcast(kind, VoipEventValue{value});
+}
+
 EventProbe::EventProbe() { GetVoIPManager()->GetHandlerRegistry().RegisterHandler(&handler_); }
 
 EventProbe::~EventProbe()

@@ -83,6 +83,8 @@ bool NoBoxOver(HWND owner);
 void Post(VoipEventKind kind);
 void Post(VoipEventKind kind, const std::string& text);
 void PostPair(VoipEventKind kind, const std::string& first, const std::string& second);
+// A kind that carries one number: a signed value, or a byte.
+void PostValue(VoipEventKind kind, int32_t value);
 
 // A handler of the test's own: registered with the manager, it sees what
 // the core broadcasts.
