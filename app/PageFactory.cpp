@@ -2,11 +2,15 @@
 // kind whose page this program does not have yet gives null: the window
 // then opens nothing for it.
 #include "AboutDlg.h"
+#include "ChatDlg.h"
 #include "ConversationPages.h"
 
 CCallPage* NewCallPage(const std::string&, const std::wstring&, bool) { return nullptr; }
 
-CChatPage* NewChatPage(const std::string&, const std::wstring&) { return nullptr; }
+CChatPage* NewChatPage(const std::string& contactName, const std::wstring& displayText)
+{
+    return new CChatDlg(contactName, displayText);
+}
 
 CFileTransferPage* NewFileTransferPage(const std::string&, const std::wstring&, const std::wstring&,
                                        const std::wstring&, const std::string&, bool)
