@@ -1,8 +1,7 @@
-// The program's conversation pages, made for the conversation window. A
-// kind whose page this program does not have yet gives null: the window
-// then opens nothing for it.
+// The program's conversation pages, made for the conversation window.
 #include "AboutDlg.h"
 #include "CallDlg.h"
+#include "ChatDlg.h"
 #include "ConversationPages.h"
 #include "FileTransferDlg.h"
 
@@ -11,7 +10,10 @@ CCallPage* NewCallPage(const std::string& contactName, const std::wstring& displ
     return new CCallDlg(contactName, displayText, outgoing);
 }
 
-CChatPage* NewChatPage(const std::string&, const std::wstring&) { return nullptr; }
+CChatPage* NewChatPage(const std::string& contactName, const std::wstring& displayText)
+{
+    return new CChatDlg(contactName, displayText);
+}
 
 CFileTransferPage* NewFileTransferPage(const std::string& contactName, const std::wstring& displayText,
                                        const std::wstring& path, const std::wstring& fileTitle,

@@ -46,6 +46,34 @@ void PaintParentBackgroundVeiled(HDC dc, HWND parent, HWND child, const WTL::CBi
     VeilRect(dc, client, alpha);
 }
 
+WTL::CBitmap* CPageBackground::GetParentBackground()
+{
+    WTL::CBitmap* picture = m_source ? m_source->GetParentBackground() : nullptr;
+    if (!HasBitmap(picture) || !::IsWindow(m_page)) return nullptr;
+    HWND host = ::GetParent(m_page);
+    RECT client;
+    ::GetClientRect(m_page, &client);
+    const POINT origin = InParent(host, m_page, {0, 0});
+    const RECT place = {origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    if (m_part.IsNull() || m_takenFrom != *picture || !::EqualRect(&place, &m_takenAt)) {
+        m_part.DeleteObject();
+        m_takenFrom = nullptr;
+        if (client.right <= 0 || client.bottom <= 0) return nullptr;
+        HDC screen = ::GetDC(m_page);
+        m_part.CreateCompatibleBitmap(screen, client.right, client.bottom);
+        if (!m_part.IsNull()) {
+            CCompatibleDC memory(screen);
+            HGDIOBJ old = ::SelectObject(memory, m_part);
+            PaintParentBackground(memory, host, m_page, picture);
+            ::SelectObject(memory, old);
+            m_takenFrom = *picture;
+            m_takenAt = place;
+        }
+        ::ReleaseDC(m_page, screen);
+    }
+    return m_part.IsNull() ? nullptr : &m_part;
+}
+
 void AlphaBlendConst(HDC destination, int x, int y, int width, int height, HDC source, BYTE alpha)
 {
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};

@@ -39,6 +39,29 @@ protected:
     ~CBackgroundHost() = default;
 };
 
+// The part of a host's background that lies under a page, in the page's own
+// client coordinates. A child of the page maps its place into the page, not
+// into the host: given this instead of the host's whole picture, it copies
+// what really lies under it and lines up with the page around it. Taken
+// again when the page has moved or changed size, or the picture changed.
+class CPageBackground : public CBackgroundHost {
+public:
+    // source gives the picture the page itself is cut from.
+    void SetPage(HWND page, CBackgroundHost* source)
+    {
+        m_page = page;
+        m_source = source;
+    }
+    WTL::CBitmap* GetParentBackground() override;
+
+private:
+    HWND m_page = nullptr;
+    CBackgroundHost* m_source = nullptr;
+    WTL::CBitmap m_part;
+    HBITMAP m_takenFrom = nullptr;
+    RECT m_takenAt = {};
+};
+
 // Copies the part of background that lies under child (a child-client-sized
 // area at child's place in parent's client area) to (0, 0) of dc. Nothing
 // without a bitmap.
