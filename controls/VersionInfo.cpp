@@ -103,12 +103,12 @@ bool CFileVersionInfo::ReadFile(const wchar_t* fileName)
     return true;
 }
 
-WORD CFileVersionInfo::GetFileVersionWord(int part) const
+WORD CFileVersionInfo::GetFileVersionWord(int word) const
 {
-    return Word(fixed_.dwFileVersionMS, fixed_.dwFileVersionLS, part);
+    return Word(fixed_.dwFileVersionMS, fixed_.dwFileVersionLS, word);
 }
 
-WORD CFileVersionInfo::GetProductVersionWord(int part) const
+WORD CFileVersionInfo::GetProductVersionWord(int word) const
 {
-    return Word(fixed_.dwProductVersionMS, fixed_.dwProductVersionLS, part);
+    return Word(fixed_.dwProductVersionMS, fixed_.dwProductVersionLS, word);
 }

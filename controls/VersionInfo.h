@@ -31,9 +31,9 @@ public:
     std::wstring GetPrivateBuild() const { return strings_[kPrivateBuild]; }
     std::wstring GetSpecialBuild() const { return strings_[kSpecialBuild]; }
 
-    // Part 0 is the last number of a.b.c.d, part 3 the first; others give 0.
-    WORD GetFileVersionWord(int part) const;
-    WORD GetProductVersionWord(int part) const;
+    // Word 0 is the last number of a.b.c.d, word 3 the first; others give 0.
+    WORD GetFileVersionWord(int word) const;
+    WORD GetProductVersionWord(int word) const;
     DWORD GetFileFlagsMask() const { return fixed_.dwFileFlagsMask; }
     DWORD GetFileFlags() const { return fixed_.dwFileFlags; }
     DWORD GetFileOS() const { return fixed_.dwFileOS; }

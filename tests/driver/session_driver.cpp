@@ -46,8 +46,6 @@ std::string Escape(const std::string& text)
     return out;
 }
 
-
-
 void Emit(const std::string& line)
 {
     fputs(line.c_str(), stdout);
