@@ -23,7 +23,7 @@ namespace {
 enum class Word {
     Between,
     InWord,
-    H, HT, HTT, HTTP, HTTPColon, HTTPSlash,
+    H, HT, HTT, HTTP, HTTPS, HTTPColon, HTTPSlash,
     F, FT, FTP, FTPColon, FTPSlash,
     W, WW, WWW,
     M, MA, MAI, MAIL, MAILT, MAILTO,
@@ -41,6 +41,8 @@ struct Step {
 const Step kPrefixSteps[] = {
     {Word::H, L't', Word::HT},           {Word::HT, L't', Word::HTT},         {Word::HTT, L'p', Word::HTTP},
     {Word::HTTP, L':', Word::HTTPColon}, {Word::HTTPColon, L'/', Word::HTTPSlash},
+    // Secure addresses are the common ones now: "https://" starts a link too.
+    {Word::HTTP, L's', Word::HTTPS},     {Word::HTTPS, L':', Word::HTTPColon},
     {Word::HTTPSlash, L'/', Word::LinkHttp},
     {Word::F, L't', Word::FT},           {Word::FT, L'p', Word::FTP},         {Word::FTP, L':', Word::FTPColon},
     {Word::FTP, L'.', Word::LinkFtpDot}, {Word::FTPColon, L'/', Word::FTPSlash},

@@ -9,6 +9,8 @@
 //                             any); RESULT wait HWND, or RESULT wait none
 //   gone|HWND|MS              waits until the window is gone or hidden
 //   item|HWND|ID              the first descendant with that control id
+//   child|HWND|CLASS          the first descendant of that window class
+//   parent|HWND               the window's parent
 //   text|HWND                 the window's text (WM_GETTEXT)
 //   settext|HWND|TEXT         replaces it (WM_SETTEXT)
 //   command|HWND|ID           posts the command of control ID to the window
@@ -116,12 +118,13 @@ HWND FindTopLevel(const std::wstring& className, const std::wstring& caption, DW
 struct ItemSearch {
     int id;
     HWND found;
+    std::wstring className;
 };
 
 BOOL CALLBACK FindItem(HWND w, LPARAM param)
 {
     ItemSearch* s = reinterpret_cast<ItemSearch*>(param);
-    if (GetDlgCtrlID(w) == s->id) {
+    if (s->className.empty() ? GetDlgCtrlID(w) == s->id : ClassOf(w) == s->className) {
         s->found = w;
         return FALSE;
     }
@@ -154,9 +157,16 @@ void Run(const std::vector<std::string>& f)
         while (IsWindow(w) && IsWindowVisible(w) && GetTickCount() - start < ms) Sleep(50);
         Result(verb, IsWindow(w) && IsWindowVisible(w) ? "no" : "yes");
     } else if (verb == "item") {
-        ItemSearch s{atoi(Field(f, 2).c_str()), nullptr};
+        ItemSearch s{atoi(Field(f, 2).c_str()), nullptr, {}};
         EnumChildWindows(ParseHandle(Field(f, 1)), FindItem, reinterpret_cast<LPARAM>(&s));
         Result(verb, s.found ? HandleText(s.found) : "none");
+    } else if (verb == "child") {
+        ItemSearch s{0, nullptr, FromUtf8(Field(f, 2))};
+        EnumChildWindows(ParseHandle(Field(f, 1)), FindItem, reinterpret_cast<LPARAM>(&s));
+        Result(verb, s.found ? HandleText(s.found) : "none");
+    } else if (verb == "parent") {
+        HWND parent = GetParent(ParseHandle(Field(f, 1)));
+        Result(verb, parent ? HandleText(parent) : "none");
     } else if (verb == "text") {
         Result(verb, Escape(TextOf(ParseHandle(Field(f, 1)))));
     } else if (verb == "settext") {
@@ -168,7 +178,7 @@ void Run(const std::vector<std::string>& f)
     } else if (verb == "command") {
         HWND w = ParseHandle(Field(f, 1));
         const int id = atoi(Field(f, 2).c_str());
-        ItemSearch s{id, nullptr};
+        ItemSearch s{id, nullptr, {}};
         EnumChildWindows(w, FindItem, reinterpret_cast<LPARAM>(&s));
         Result(verb, PostMessageW(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(s.found))
                          ? "1"

@@ -16,6 +16,7 @@ import time
 import uuid
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+PULSE = os.path.join(ROOT, "tests", "audio", "pulse-server.sh")
 WINE_ENV = {
     "WINEDEBUG": "-all",
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d",
@@ -65,6 +66,63 @@ def loopback_address(third):
         finally:
             s.close()
     raise Failure("no loopback address with port 20015 free")
+
+
+class Sound:
+    """A private sound server of null devices for one client."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        subprocess.run([PULSE, "start", folder], check=True)
+        self.socket = "unix:" + os.path.join(folder, "native")
+        self.players = []
+
+    def env(self):
+        return dict(os.environ, PULSE_SERVER=self.socket, HOME=self.folder,
+                    XDG_RUNTIME_DIR=self.folder)
+
+    def speak(self, raw, device="mic"):
+        """Plays raw 8 kHz 16-bit mono audio into the client's microphone
+        (or, given "spk", into the sink the client plays to)."""
+        p = subprocess.Popen(["pacat", "--playback", "--device=" + device, "--rate=8000",
+                              "--channels=1", "--format=s16le", "--latency-msec=100", "--raw", raw],
+                             env=self.env(), stderr=subprocess.DEVNULL)
+        self.players.append(p)
+        return p
+
+    def record(self, raw, device="spk.monitor"):
+        """Records what the client plays (or, from mic.monitor, what its
+        microphone hears) until stopped."""
+        p = subprocess.Popen(["parec", "--device=" + device, "--rate=8000", "--channels=1",
+                              "--format=s16le", "--latency-msec=100", "--raw", raw],
+                             env=self.env())
+        self.players.append(p)
+        return p
+
+    def stop(self):
+        for p in self.players:
+            if p.poll() is None:
+                p.terminate()
+            try:
+                p.wait(5)
+            except subprocess.TimeoutExpired:
+                p.kill()
+                p.wait()
+        self.players = []
+        subprocess.run([PULSE, "stop", self.folder])
+
+
+def speech(work):
+    """A few seconds of speech, raw 8 kHz 16-bit mono."""
+    wav = os.path.join(work, "speech.wav")
+    raw = os.path.join(work, "speech.raw")
+    if not os.path.exists(raw):
+        subprocess.run(["espeak-ng", "-v", "en", "-s", "150", "-w", wav,
+                        "Pelvane carries the voice of a call between two peers, sixteen frames "
+                        "in every packet."], check=True)
+        subprocess.run(["sox", "-R", "-D", wav, "-r", "8000", "-c", "1", "-b", "16", "-e",
+                        "signed-integer", "-t", "raw", raw, "norm", "-3"], check=True)
+    return raw
 
 
 class Relay:

@@ -11,15 +11,19 @@ on a loopback address of its own.
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import time
 
-from harness import Failure, check, loopback_address, run_scenario
+from harness import Failure, Sound, check, loopback_address, run_scenario, speech
 
 SIGN_IN_CAPTION = 104
 IDOK = 1
 IDC_NAME, IDC_PASSWORD, IDC_SIGN_IN, IDC_REGISTER = 1006, 1007, 1014, 1013
+INPUT_EDIT, SEND = 1002, 1003
+END_CALL, ACCEPT = 1018, 1020
+CHAT_VIEW_CLASS = "PLV_HTChatCtrl"
 MESSAGE_TEXT = 0xFFFF
 OWN_BOX_TEXT = 1037
 CONTACT_LIST, CHAT_BUTTON, CALL_BUTTON, SEND_FILE_BUTTON = 61406, 61403, 61404, 61405
@@ -121,6 +125,38 @@ class User:
         text = self.text_of(self.item(box, OWN_BOX_TEXT))
         self.ui("command", box, IDOK)
         return text
+
+    def find(self, window, control, ms=30000):
+        """The control, once the page that holds it is open."""
+        deadline = time.time() + ms / 1000
+        while True:
+            handle = self.ui("item", window, control)
+            if handle != "none":
+                return handle
+            check(time.time() < deadline, "%s: no control %s" % (self.hands.name, control))
+            time.sleep(0.2)
+
+    def press(self, frame, control):
+        """Presses a button of an open page."""
+        button = self.find(frame, control)
+        self.ui("command", self.ui("parent", button), control)
+
+    def say(self, frame, text):
+        """Types a line into the chat page's input and sends it."""
+        edit = self.find(frame, INPUT_EDIT)
+        self.ui("settext", edit, text)
+        self.ui("command", self.ui("parent", edit), SEND)
+
+    def conversation(self, frame, words, ms=30000):
+        """The chat view's text, once it holds the words."""
+        deadline = time.time() + ms / 1000
+        while True:
+            view = self.ui("child", frame, CHAT_VIEW_CLASS)
+            text = self.text_of(view) if view != "none" else ""
+            if words in text:
+                return text
+            check(time.time() < deadline, "%s: %r never shown: %r" % (self.hands.name, words, text))
+            time.sleep(0.2)
 
     def ended(self, process, timeout=30):
         try:
@@ -226,13 +262,18 @@ def language_tool_then_start(s):
     p.wait()
 
 
-def two_users(s):
+def two_users(s, sounds=None):
     """Alice and Bob, each signed in for the first time on a computer of
-    their own; returns the relay, the users and their main frames."""
+    their own (with a sound server of null devices each, when a list is
+    given to keep them in); returns the relay and the users."""
     relay = s.relay(host=loopback_address(72), port=20015)
     users = []
     for n, (name, device) in enumerate((("alice", "Alice Desk"), ("bob", "Bob Laptop"))):
         u = User(s, name)
+        if sounds is not None:
+            u.sound = Sound(os.path.join(u.hands.folder, "pulse"))
+            sounds.append(u.sound)
+            u.hands.env["PULSE_SERVER"] = u.sound.socket
         u.configure("--host", relay.host, "--udp-port", 32000 + 10 * n)
         u.process = u.start()
         u.sign_in("%s@pelvane.test" % name)
@@ -281,8 +322,72 @@ def file_between_two_users(s):
     exit_both((alice, bob))
 
 
+def chat_between_two_users(s):
+    """Alice opens a chat with Bob and writes; his program opens a page with
+    her line; he answers on it. The relay carries only cipher text."""
+    relay, alice, bob = two_users(s)
+    alice.contact_action(alice.main, "Bob Baker", CHAT_BUTTON)
+    # The page asks for Bob's key as it opens; a line before it is not sent.
+    relay.wait_log('(alice@pelvane.test) > 113 contact key name=E16"bob@pelvane.test"')
+    hello = "Hello Bob, the notes are at https://pelvane.test/notes"
+    alice.say(alice.main, hello)
+    seen = bob.conversation(bob.main, hello)
+    check(seen.startswith("Alice Archer ("), "Bob's page heads her line with her name: %r" % seen)
+    bob.say(bob.main, "Thanks, Alice")
+    seen = alice.conversation(alice.main, "Thanks, Alice")
+    check("Alice Archer (" in seen and "Bob Baker (" in seen, "both lines on Alice's page: %r" % seen)
+    screenshot(s, "chat")
+    log = open(relay.log_path, "rb").read()
+    check(b"Hello Bob" not in log and b"Thanks, Alice" not in log, "the relay saw no plain text")
+    exit_both((alice, bob))
+
+
+def rms(path):
+    data = open(path, "rb").read()
+    samples = struct.unpack("<%dh" % (len(data) // 2), data[:len(data) // 2 * 2])
+    return (sum(v * v for v in samples) / max(1, len(samples))) ** 0.5
+
+
+def call_between_two_users(s):
+    """Alice calls Bob from his row; his program shows the ringing call, he
+    answers, her speech comes out of his speaker, and her hang-up closes
+    both call pages."""
+    sounds = []
+    try:
+        relay, alice, bob = two_users(s, sounds)
+        alice.contact_action(alice.main, "Bob Baker", CALL_BUTTON)
+        bob.press(bob.main, ACCEPT)
+        relay.wait_log("< 16 ")
+        raw = speech(s.work)
+        played = os.path.join(s.work, "played.raw")
+        # A null sink's monitor keeps time only while something plays into it.
+        keepers = [alice.sound.speak("/dev/zero"), bob.sound.speak("/dev/zero", "spk")]
+        recorder = bob.sound.record(played)
+        time.sleep(2.5)
+        alice.sound.speak(raw).wait(30)
+        time.sleep(2)
+        screenshot(s, "call")
+        for p in [recorder] + keepers:
+            p.terminate()
+            p.wait(5)
+        level = rms(played)
+        check(level > 300, "Alice's speech came out of Bob's speaker (level %.0f)" % level)
+
+        alice.press(alice.main, END_CALL)
+        for u in (alice, bob):
+            deadline = time.time() + 15
+            while u.ui("item", u.main, END_CALL) != "none":
+                check(time.time() < deadline, "%s: the call page stays open" % u.hands.name)
+                time.sleep(0.2)
+        exit_both((alice, bob))
+    finally:
+        for sound in sounds:
+            sound.stop()
+
+
 SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
-                                     language_tool_then_start, file_between_two_users)}
+                                     language_tool_then_start, file_between_two_users,
+                                     chat_between_two_users, call_between_two_users)}
 
 
 if __name__ == "__main__":

@@ -89,7 +89,8 @@ TEST(LinkDetection, FindsLinksAndTheirTargets)
         {L"hx@y", {{0, 3, L"mailto:hx@y"}}},
         {L"wwx@y.z", {{0, 6, L"mailto:wwx@y.z"}}},
         {L"x@www.y ", {{0, 6, L"mailto:x@www.y"}}},
-        {L"https://x.org HTTP://x.org Www.x.org FTP.x mailto x", {}},
+        {L"see https://x.org/a, then", {{4, 18, L"https://x.org/a"}}},
+        {L"https:x httpss://x HTTP://x.org Www.x.org FTP.x mailto x", {}},
         // The character that breaks a prefix is used up by it.
         {L"h@x ht@x www@x mail@x f@x", {}},
         {L"@ab", {}},
