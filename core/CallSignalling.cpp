@@ -142,8 +142,18 @@ void VoIPManager::OnIncomingCall(CmdMsg& message, bool twin)
     handlerRegistry.Broadcast(VE_IncomingCall, names);
 }
 
+bool VoIPManager::IsSettingUpCall()
+{
+    // The server may pass the key messages on after it has started the
+    // probing, so they count until the media runs; once it runs, a new key
+    // would change the cipher under the audio threads.
+    const int32_t state = callState;
+    return state >= 1 && state <= 5 && !mediaEngine.IsRunning();
+}
+
 void VoIPManager::OnKeyOffer(CmdMsg& message, bool)
 {
+    if (!IsSettingUpCall()) return;
     BufReader& reader = message.GetReader();
     BufList offer(3);
     for (Buf& value : offer)
@@ -155,6 +165,7 @@ void VoIPManager::OnKeyOffer(CmdMsg& message, bool)
 
 void VoIPManager::OnKeyAnswer(CmdMsg& message, bool)
 {
+    if (!IsSettingUpCall()) return;
     BufList answer(1);
     if (message.GetReader().ReadBuf(answer.front()).IsOk())
         GetCryptoCore()->FinishKeyAnswer(answer);

@@ -27,10 +27,9 @@ const VoIPManager::Route VoIPManager::kRoutes[] = {
     {CmdHeader::CallRequestReply, &VoIPManager::OnCallReply, false, kAnyState},
     {CmdHeader::IncomingCall, &VoIPManager::OnIncomingCall, false, 0},
     {CmdHeader::IncomingCallEnc, &VoIPManager::OnIncomingCall, true, 0},
-    // A key offer or answer once media runs would re-key the cipher under
-    // the audio threads.
-    {CmdHeader::KeyOffer, &VoIPManager::OnKeyOffer, false, 1},
-    {CmdHeader::KeyAnswer, &VoIPManager::OnKeyAnswer, false, 1},
+    // Taken only while a call is set up: the handlers check.
+    {CmdHeader::KeyOffer, &VoIPManager::OnKeyOffer, false, kAnyState},
+    {CmdHeader::KeyAnswer, &VoIPManager::OnKeyAnswer, false, kAnyState},
     {CmdHeader::ProbeTarget, &VoIPManager::OnProbeTarget, false, kAnyState},
     {CmdHeader::ProbeTargetEnc, &VoIPManager::OnProbeTarget, true, kAnyState},
     {CmdHeader::PeerMediaAddress, &VoIPManager::OnPeerAddress, false, kAnyState},

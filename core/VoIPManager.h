@@ -157,6 +157,8 @@ private:
     void OnCallAccepted(CmdMsg& message, bool twin);
     void OnCallEnded(CmdMsg& message, bool twin);
     void OnCallSignal(CmdMsg& message, bool twin);
+    // From the agreement until the media runs.
+    bool IsSettingUpCall();
     bool SendKeyOffer();
     bool SendKeyAnswer();
     // A reset ends the call here: no later incoming call may find the state busy.

@@ -56,15 +56,16 @@ for codec in 4 8 2; do
   "$HERE/pulse-server.sh" start "$dir/pulseB"; servers+=("$dir/pulseB")
   A=unix:$dir/pulseA/native B=unix:$dir/pulseB/native
 
-  # Feeders and recorders keep 100 ms of buffer, so that a busy machine does
-  # not break up the speech before the engine even sees it.
+  # Recorders take their audio in 100 ms pieces; feeders keep half a second
+  # of buffer, so that a busy machine does not break up the speech before the
+  # engine even sees it.
   # A null sink runs, and its monitor delivers a continuous timeline, only
   # while something plays into it: keep silence playing into both recorded
   # sinks, and wait until their monitors deliver at once.
   PULSE_SERVER=$A pacat --playback --device=mic --rate=8000 --channels=1 --format=s16le \
-    --latency-msec=100 /dev/zero 2>/dev/null & keep_a=$!
+    --latency-msec=500 /dev/zero 2>/dev/null & keep_a=$!
   PULSE_SERVER=$B pacat --playback --device=spk --rate=8000 --channels=1 --format=s16le \
-    --latency-msec=100 /dev/zero 2>/dev/null & keep_b=$!
+    --latency-msec=500 /dev/zero 2>/dev/null & keep_b=$!
   pids+=("$keep_a" "$keep_b")
   for server in "$A mic" "$B spk"; do
     set -- $server
@@ -98,7 +99,7 @@ for codec in 4 8 2; do
     # Let the capture devices settle, feed the speech, wait for its tail.
     sleep 1.5
     PULSE_SERVER=$A pacat --playback --device=mic --rate=8000 --channels=1 --format=s16le \
-      --latency-msec=100 "$OUT/speech.raw"
+      --latency-msec=500 "$OUT/speech.raw"
     sleep 3
   fi
   touch "$dir/exchange/stop"

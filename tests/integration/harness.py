@@ -83,9 +83,10 @@ class Sound:
 
     def speak(self, raw, device="mic"):
         """Plays raw 8 kHz 16-bit mono audio into the client's microphone
-        (or, given "spk", into the sink the client plays to)."""
+        (or, given "spk", into the sink the client plays to), with half a
+        second of buffer against a busy machine."""
         p = subprocess.Popen(["pacat", "--playback", "--device=" + device, "--rate=8000",
-                              "--channels=1", "--format=s16le", "--latency-msec=100", "--raw", raw],
+                              "--channels=1", "--format=s16le", "--latency-msec=500", "--raw", raw],
                              env=self.env(), stderr=subprocess.DEVNULL)
         self.players.append(p)
         return p
@@ -382,6 +383,11 @@ def run_scenario(scenarios):
     s = Session(args.work, args.relay, args.bin, args.prefix)
     try:
         scenarios[args.scenario](s)
+        # Whatever a relay was told to do, every frame a client sent it must
+        # have been well formed.
+        for r in s.relays:
+            if r.process.poll() is None:
+                check(r.ctl("violations") == "ok 0", "%s saw protocol violations" % r.name)
     except Exception as e:
         s.close()
         s.dump()

@@ -327,13 +327,21 @@ def chat_between_two_users(s):
     her line; he answers on it. The relay carries only cipher text."""
     relay, alice, bob = two_users(s)
     alice.contact_action(alice.main, "Bob Baker", CHAT_BUTTON)
-    # The page asks for Bob's key as it opens; a line before it is not sent.
-    relay.wait_log('(alice@pelvane.test) > 113 contact key name=E16"bob@pelvane.test"')
+    # The page asks for Bob's key as it opens; a line before it has come is
+    # not sent.
+    key_for = '(%s@pelvane.test) > 113 contact key name=E%d"%s@pelvane.test"'
+    relay.wait_log(key_for % ("alice", 16, "bob"))
+    time.sleep(1)
     hello = "Hello Bob, the notes are at https://pelvane.test/notes"
     alice.say(alice.main, hello)
+    check(s.texts[40] not in alice.conversation(alice.main, hello), "Alice's line was sent")
     seen = bob.conversation(bob.main, hello)
     check(seen.startswith("Alice Archer ("), "Bob's page heads her line with her name: %r" % seen)
+    # Bob's page, opened by her line, asks for her key in turn.
+    relay.wait_log(key_for % ("bob", 32, "alice"))
+    time.sleep(1)
     bob.say(bob.main, "Thanks, Alice")
+    check(s.texts[40] not in bob.conversation(bob.main, "Thanks, Alice"), "Bob's line was sent")
     seen = alice.conversation(alice.main, "Thanks, Alice")
     check("Alice Archer (" in seen and "Bob Baker (" in seen, "both lines on Alice's page: %r" % seen)
     screenshot(s, "chat")

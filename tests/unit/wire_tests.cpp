@@ -30,13 +30,6 @@ Bytes Serialised(const FieldList& list)
     return out;
 }
 
-Bytes OneField(const std::function<void(FieldList&)>& append)
-{
-    FieldList list;
-    append(list);
-    return Serialised(list);
-}
-
 }  // namespace
 
 TEST(Buf, ResizeAssignAttachAndCopy)
