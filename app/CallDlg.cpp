@@ -88,23 +88,7 @@ HFONT FitFont(HDC dc, bool bold, const RECT& area, const wchar_t* text)
     return DefaultFaceFont(dc, tenths - kFontStepTenths, bold);
 }
 
-void DrawRingBar(HDC dc, const RECT& area, int percent)
-{
-    WTL::CRect frame(area);
-    if (frame.IsRectEmpty()) return;
-    WTL::CBrush white;
-    white.CreateSolidBrush(RGB(255, 255, 255));
-    ::FrameRect(dc, &frame, white);
-    WTL::CRect inside = frame;
-    inside.DeflateRect(1, 1);
-    if (inside.IsRectEmpty()) return;
-    GradientFillRectV(dc, inside, RGB(84, 82, 82), RGB(12, 11, 1));
-    WTL::CRect fill = inside;
-    fill.DeflateRect(3, 3);
-    if (fill.IsRectEmpty()) return;
-    fill.right = fill.left + fill.Width() * percent / 100;
-    if (fill.Width() > 0) GradientFillRectV(dc, fill, RGB(248, 0, 0), RGB(112, 6, 6));
-}
+void DrawRingBar(HDC dc, const RECT& area, int percent) { DrawLevelBar(dc, area, percent); }
 
 CCallDlg::CCallDlg(const std::string& contactName, const std::wstring& displayText, bool outgoing)
     : displayText_(displayText), ringStep_(0), volumeHidden_(false), contactName_(contactName),

@@ -70,19 +70,15 @@ void DrawTransferProgressBar(HDC hdc, RECT rect, int percent, bool showText)
     WTL::CDCHandle dc(hdc);
     percent = std::min(std::max(percent, 0), 100);
     if (showText) rect.right -= 20;
-    dc.FrameRect(&rect, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
-    ::InflateRect(&rect, -1, -1);
-    GradientFillRectV(dc, rect, RGB(84, 82, 82), RGB(12, 11, 1));
+    DrawLevelBar(dc, rect, percent);
     if (showText) {
         wchar_t text[16];
         swprintf(text, 16, L"%i %%", percent);
         const LONG widest = TextExtent(dc, L"100%", 4).cx;
-        RECT place = {rect.right + 10, rect.top, rect.right + widest + 20, rect.bottom};
+        // Beside the frame, at the bar's height.
+        RECT place = {rect.right - 1 + 10, rect.top + 1, rect.right - 1 + widest + 20, rect.bottom - 1};
         dc.DrawText(text, -1, &place, 0);
     }
-    ::InflateRect(&rect, -3, -3);
-    rect.right = rect.left + (rect.right - rect.left) * percent / 100;
-    GradientFillRectV(dc, rect, RGB(248, 0, 0), RGB(112, 6, 6));
 }
 
 CFileTransferDlg::CFileTransferDlg(const std::string& contactName, const std::wstring& displayText,

@@ -120,6 +120,22 @@ void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom)
     ::GradientFill(dc, vertices, 2, &mesh, 1, GRADIENT_FILL_RECT_V);
 }
 
+void DrawLevelBar(HDC dc, const RECT& area, int percent)
+{
+    RECT inside = area;
+    if (IsRectEmpty(&inside)) return;
+    HBRUSH white = static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH));
+    ::FrameRect(dc, &inside, white);
+    ::InflateRect(&inside, -1, -1);
+    if (IsRectEmpty(&inside)) return;
+    GradientFillRectV(dc, inside, RGB(84, 82, 82), RGB(12, 11, 1));
+    ::InflateRect(&inside, -3, -3);
+    if (IsRectEmpty(&inside)) return;
+    percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
+    inside.right = inside.left + (inside.right - inside.left) * percent / 100;
+    if (inside.right > inside.left) GradientFillRectV(dc, inside, RGB(248, 0, 0), RGB(112, 6, 6));
+}
+
 LOGFONTW BoldTahoma(LONG pointTenths)
 {
     LOGFONTW font = {};

@@ -85,6 +85,9 @@ void CaptureControlBackground(HWND control, WTL::CBitmap& target, HDC parentDC);
 LOGFONTW BoldTahoma(LONG pointTenths);
 // Fills rect with a vertical gradient from top to bottom.
 void GradientFillRectV(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom);
+// The pages' bar: a white frame round a dark well, red from the left for
+// the percent (0 to 100) of its inner width.
+void DrawLevelBar(HDC dc, const RECT& area, int percent);
 // The banner's two columns of four language texts in the selected font:
 // the labels engraved (shadow, then white a pixel up and left) from
 // firstLeft, the values in blue from secondLeft, 70 pixels above bottom.
