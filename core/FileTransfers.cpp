@@ -190,6 +190,12 @@ void VoIPManager::AcceptFileOffer(const std::string& mid, const std::wstring& pa
                                   const std::wstring& label, const std::string& transferId,
                                   uint32_t size)
 {
+    // A transfer accepted again is answered before any file is opened: its
+    // own file is open and cannot be, and another one would be left empty.
+    if (FindIncomingTransfer(transferId)) {
+        SendTransferError(transferId, kAlreadyReceiving);
+        return;
+    }
     TransferPtr session = std::make_shared<FileTransferSession>();
     if (!session->PrepareReceive(path.c_str(), mid, label.c_str(), size)) {
         session.reset();

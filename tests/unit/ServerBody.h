@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "Buf.h"
+#include "TestBytes.h"
 #include "TestHex.h"
 #include "VoIPManager.h"
 #include "VoipEvent.h"
-
-typedef std::vector<unsigned char> Bytes;
 
 const char kBuiltinKeyHex[] = "e3b9131dd4b3f16db7332a2ade8cd0d459fdab550621c08da088a536b31466fb";
 
@@ -62,6 +61,17 @@ public:
         return *this;
     }
     Body& Blob(const Buf& b) { return Blob(Bytes(b.GetData(), b.GetData() + b.GetSize())); }
+    // UTF-16 units, then a single zero byte: the wire keeps one byte of the
+    // wide terminator.
+    Body& WStr(const std::wstring& s)
+    {
+        for (wchar_t c : s) {
+            bytes.push_back(static_cast<unsigned char>(c));
+            bytes.push_back(static_cast<unsigned char>(c >> 8));
+        }
+        bytes.push_back(0);
+        return *this;
+    }
     // A text: plain in a first-set type, enciphered in its twin.
     Body& Text(const std::string& s) { return twin_ ? Blob(ServerEncipher(s, Rounded(s.size()))) : Str(s); }
 
@@ -85,6 +95,13 @@ inline std::string Describe(const VoipEvent& e)
         s += ":" + p->text + "|" + std::to_string(p->value);
     else if (auto* p = e.Payload<VoipEventValue>())
         s += ":" + std::to_string(p->value);
+    else if (auto* p = e.Payload<VoipEventTransferAnswer>())
+        s += ":" + p->first + "|" + std::string(p->wide.begin(), p->wide.end()) + "|" + p->second;
+    else if (auto* p = e.Payload<VoipEventFileOffer>())
+        s += ":" + p->first + "|" + p->second + "|" + p->third + "|"
+            + std::string(p->wide.begin(), p->wide.end()) + "|" + std::to_string(p->value);
+    else if (auto* p = e.Payload<VoipEventProgress>())
+        s += ":" + p->text + "|" + std::to_string(p->first) + "|" + std::to_string(p->second);
     return s;
 }
 

@@ -10,7 +10,6 @@
 
 #include <cstring>
 #include <memory>
-#include <random>
 #include <vector>
 
 #include "Ecies.h"
@@ -18,29 +17,12 @@
 #include "FolderFiles.h"
 #include "Locks.h"
 #include "TempFolder.h"
+#include "TestBytes.h"
 
 namespace {
 
-typedef std::vector<unsigned char> Bytes;
-
 uint32_t g_now = 0;
 uint32_t FakeTicks() { return g_now; }
-
-Bytes RandomBytes(size_t n, unsigned seed)
-{
-    std::mt19937 gen(seed);
-    Bytes b(n);
-    for (auto& c : b)
-        c = static_cast<unsigned char>(gen());
-    return b;
-}
-
-Buf MakeBuf(const Bytes& b)
-{
-    Buf out;
-    out.Assign(b.data(), static_cast<int>(b.size()));
-    return out;
-}
 
 class TransferFixture : public TempFolder {
 protected:

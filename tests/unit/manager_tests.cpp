@@ -16,6 +16,7 @@
 #include "CryptoCore.h"
 #include "FolderFiles.h"
 #include "LanguageTable.h"
+#include "RelaySide.h"
 #include "TestHex.h"
 #include "ServerBody.h"
 #include "VoIPManager.h"
@@ -329,19 +330,6 @@ TEST_F(Manager, UpdateNoticeNeedsItsFlagAndBothTexts)
     EXPECT_EQ(Seen(), Events());
     Deliver(Body(42).U8(1).Str("9.9").Str("http://u/"));
     EXPECT_EQ(Seen({"35:9.9|http://u/"}), Events());
-}
-
-uint16_t FreePort(int type)
-{
-    SOCKET s = socket(AF_INET, type, 0);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    int len = sizeof(a);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    closesocket(s);
-    return ntohs(a.sin_port);
 }
 
 TEST_F(Manager, StartsOnceRotatesHostsAndStops)

@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "CryptoCore.h"
+#include "TestBytes.h"
 #include "TestHex.h"
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
 
 Buf PadOf(int size, unsigned char salt = 0)
 {
@@ -21,13 +20,6 @@ Buf PadOf(int size, unsigned char salt = 0)
     for (int i = 0; i < size; ++i)
         b.GetData()[i] = static_cast<unsigned char>(i + salt);
     return b;
-}
-
-Buf MakeBuf(const Bytes& b)
-{
-    Buf out;
-    out.Assign(b.data(), static_cast<int>(b.size()));
-    return out;
 }
 
 TEST(Pad, OnlyExactlyTwoKilobytesAreAdopted)

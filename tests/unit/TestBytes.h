@@ -1,0 +1,27 @@
+// Byte strings of the tests: reproducible random content and its Buf form.
+#pragma once
+
+#include <cstddef>
+#include <random>
+#include <vector>
+
+#include "Buf.h"
+
+typedef std::vector<unsigned char> Bytes;
+
+// The same bytes for the same seed, on every run.
+inline Bytes RandomBytes(size_t n, unsigned seed)
+{
+    std::mt19937 gen(seed);
+    Bytes b(n);
+    for (auto& c : b)
+        c = static_cast<unsigned char>(gen());
+    return b;
+}
+
+inline Buf MakeBuf(const Bytes& b)
+{
+    Buf out;
+    out.Assign(b.data(), static_cast<int>(b.size()));
+    return out;
+}
