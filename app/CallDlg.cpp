@@ -428,11 +428,7 @@ LRESULT CCallDlg::OnCloseTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
         bHandled = FALSE;
         return 0;
     }
-    if (!host_) return 0;
-    const int index = host_->FindTab(m_hWnd);
-    if (index > 0) host_->GetTabCtrl().DeleteItem(index, true, true);
-    // The conversation window destroys this page's window in here.
-    ::SendMessageW(host_->GetParent(), WM_REMOVE_CALL_PAGE, reinterpret_cast<WPARAM>(m_hWnd), 0);
+    RemovePageTab(host_, m_hWnd, WM_REMOVE_CALL_PAGE);
     return 0;
 }
 

@@ -33,6 +33,18 @@ const UINT WM_PAGE_POLL = WM_USER + 155;             // to call and chat pages: 
 const UINT WM_REMOVE_CALL_PAGE = WM_USER + 156;      // to the conversation window, wParam the page
 const UINT WM_REMOVE_TRANSFER_PAGE = WM_USER + 157;  // the same for a file-transfer page
 
+// How a call or file-transfer page closes itself: it deletes its own tab,
+// wherever it was dragged to, then asks the conversation window (with
+// removeMessage) to dispose of it. The window destroys the page's window in
+// there.
+inline void RemovePageTab(CTabHost* host, HWND page, UINT removeMessage)
+{
+    if (!host) return;
+    const int index = host->FindTab(page);
+    if (index >= 0) host->GetTabCtrl().DeleteItem(index, true, true);
+    ::SendMessageW(host->GetParent(), removeMessage, reinterpret_cast<WPARAM>(page), 0);
+}
+
 class CConversationPage {
 public:
     virtual ~CConversationPage() {}

@@ -196,11 +196,7 @@ void CFileTransferDlg::EndWithBox(const wchar_t* text)
 void CFileTransferDlg::ClosePage()
 {
     closed_ = true;
-    if (!host_) return;
-    // The page's own tab, wherever it was dragged to.
-    const int index = host_->FindTab(m_hWnd);
-    if (index >= 0) host_->GetTabCtrl().DeleteItem(index, true, true);
-    ::SendMessageW(host_->GetParent(), WM_REMOVE_TRANSFER_PAGE, reinterpret_cast<WPARAM>(m_hWnd), 0);
+    RemovePageTab(host_, m_hWnd, WM_REMOVE_TRANSFER_PAGE);
 }
 
 void CFileTransferDlg::DoPaint(WTL::CDCHandle dc)

@@ -672,6 +672,19 @@ TEST_F(CallPage, ARefusedCallClosesItsOwnTabOnTheWindowsPolls)
     EXPECT_FALSE(tabbed.HasActiveCallPage());
 }
 
+TEST_F(CallPage, AClosingPageTakesItsTabWhereverItWasDragged)
+{
+    Open(true);
+    ASSERT_TRUE(tabbed.m_tabStrip->MoveItem(1, 0));
+    ASSERT_EQ(pageWindow, tabbed.m_tabStrip->GetItem(0)->GetTabView());
+    tabbed.SetTimer(CTabbedWnd::kPollTimer, CTabbedWnd::kPollPeriodMs);
+    dlgtest::PostValue(VE_CallReply, 3);
+    WaitUntilClosed();
+    ASSERT_TRUE(Closed());
+    ASSERT_EQ(1, tabbed.m_tabStrip->GetItemCount());
+    EXPECT_EQ(contacts, tabbed.m_tabStrip->GetItem(0)->GetTabView());
+}
+
 TEST(CallPageFont, FitFontGivesTheLargestSizeThatFits)
 {
     const struct {
