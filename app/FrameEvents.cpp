@@ -8,7 +8,6 @@
 
 #include <cstdlib>
 #include <memory>
-#include <vector>
 
 #include "AppConfig.h"
 #include "LanguageTable.h"
@@ -24,13 +23,6 @@ namespace {
 const double kOwnVersion = 4.4;
 
 bool IsNumberedInstance() { return GetAppConfig()->GetInstanceIndex() != -1; }
-
-std::wstring FormatText(const wchar_t* format, const std::wstring& a, const std::wstring& b, int32_t n)
-{
-    std::vector<wchar_t> buffer(wcslen(format) + a.size() + b.size() + 16);
-    const int written = swprintf(buffer.data(), buffer.size(), format, a.c_str(), b.c_str(), n);
-    return written >= 0 ? std::wstring(buffer.data(), static_cast<size_t>(written)) : std::wstring(format);
-}
 
 // A file dialog's buffer: a path of any length the shell hands back.
 struct FileChoice {
@@ -157,7 +149,8 @@ void CPelvaneFrame::OnFileOffer(const VoipEventFileOffer& offer)
 {
     ShowAndFlash();
     GetSoundSet()->PlayMessage();
-    const std::wstring question = FormatText(LanguageTable[27], FromAnsi(offer.second), offer.wide, offer.value);
+    const std::wstring question =
+        FormatText(LanguageTable[27], FromAnsi(offer.second).c_str(), offer.wide.c_str(), offer.value);
     VoIPManager* manager = GetVoIPManager();
     if (::MessageBoxW(m_hWnd, question.c_str(), LanguageTable[28], MB_OKCANCEL) != IDOK) {
         manager->CancelFileTransfer(offer.third);

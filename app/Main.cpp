@@ -23,6 +23,7 @@
 #include "PelvaneFrame.h"
 #include "ProcessOrder.h"
 #include "TrayNotifyIcon.h"
+#include "UserRegistry.h"
 #include "WindowSettings.h"
 
 namespace {
@@ -70,7 +71,7 @@ int Run(const wchar_t*, int showCommand)
     int result = 0;
     if (login->DoModal(GetActiveWindow()) == IDOK && frame->CreateEx()) {
         WindowSettings placement;
-        if (placement.Load(CPelvaneFrame::kSettingsKey, CPelvaneFrame::kPlacementPrefix, HKEY_CURRENT_USER))
+        if (placement.Load(kProgramKey, CPelvaneFrame::kPlacementPrefix, HKEY_CURRENT_USER))
             placement.ApplyTo(*frame, showCommand);
         else
             frame->ShowWindow(showCommand);

@@ -15,7 +15,6 @@
 #include "WideText.h"
 #include "WindowSettings.h"
 
-const wchar_t CPelvaneFrame::kSettingsKey[] = L"SoftWare\\Quorvel\\Pelvane";
 const wchar_t CPelvaneFrame::kPlacementPrefix[] = L"MainFrame";
 
 namespace {
@@ -171,7 +170,7 @@ void CPelvaneFrame::ShutDown()
     WSACleanup();
     WindowSettings placement;
     placement.GetFrom(m_hWnd);
-    placement.Save(kSettingsKey, kPlacementPrefix, HKEY_CURRENT_USER);
+    placement.Save(kProgramKey, kPlacementPrefix, HKEY_CURRENT_USER);
     m_tabbedWnd.DestroyWindow();
     DestroyWindow();
     PostQuitMessage(0);

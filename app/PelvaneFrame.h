@@ -47,7 +47,6 @@ public:
     enum { kMinWidth = 375, kMinHeight = 250, kMaxWidth = 475, kMaxHeight = 550 };
     // Commands without an action of their own.
     enum { kIdleCommandA = 32775, kIdleCommandB = 32776 };
-    static const wchar_t kSettingsKey[];
     static const wchar_t kPlacementPrefix[];
 
     CPelvaneFrame();

@@ -1,5 +1,6 @@
 #include "WideText.h"
 
+#include <cstdarg>
 #include <cwchar>
 #include <vector>
 
@@ -32,9 +33,22 @@ std::wstring GetWindowTextLimited(HWND window, int maxUnits)
     return std::wstring(buffer.data(), n > 0 ? static_cast<size_t>(n) : 0);
 }
 
+std::wstring FormatText(const wchar_t* format, ...)
+{
+    // A cut-short text and a bad format look alike here: the buffer grows
+    // a few times, then the format stands.
+    for (size_t size = wcslen(format) + 256; size <= 65536; size *= 4) {
+        std::vector<wchar_t> buffer(size);
+        va_list arguments;
+        va_start(arguments, format);
+        const int n = vswprintf(buffer.data(), buffer.size(), format, arguments);
+        va_end(arguments);
+        if (n >= 0 && static_cast<size_t>(n) < size) return std::wstring(buffer.data(), static_cast<size_t>(n));
+    }
+    return format;
+}
+
 std::wstring FormatWithText(const wchar_t* format, const std::wstring& argument)
 {
-    std::vector<wchar_t> buffer(wcslen(format) + argument.size() + 1);
-    int n = swprintf(buffer.data(), buffer.size(), format, argument.c_str());
-    return n >= 0 ? std::wstring(buffer.data(), static_cast<size_t>(n)) : std::wstring(format);
+    return FormatText(format, argument.c_str());
 }

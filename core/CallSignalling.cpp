@@ -148,7 +148,7 @@ bool VoIPManager::IsSettingUpCall()
     // probing, so they count until the media runs; once it runs, a new key
     // would change the cipher under the audio threads.
     const int32_t state = callState;
-    return state >= 1 && state <= 5 && !mediaEngine.IsRunning();
+    return state >= kAgreed && state <= kConnected && !mediaEngine.IsRunning();
 }
 
 void VoIPManager::OnKeyOffer(CmdMsg& message, bool)

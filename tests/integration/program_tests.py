@@ -32,6 +32,18 @@ APP_EXIT = 57665
 FILE_NAME_BOX = 0x47C
 
 
+def poll(read, done, ms, failure):
+    """Reads every 200 ms until done(value); returns that value, or fails
+    with failure(last value) once ms have passed."""
+    deadline = time.time() + ms / 1000
+    while True:
+        value = read()
+        if done(value):
+            return value
+        check(time.time() < deadline, failure(value))
+        time.sleep(0.2)
+
+
 def unescape(text):
     return re.sub(r"%([0-9A-F]{2})", lambda m: chr(int(m.group(1), 16)), text)
 
@@ -128,13 +140,8 @@ class User:
 
     def find(self, window, control, ms=30000):
         """The control, once the page that holds it is open."""
-        deadline = time.time() + ms / 1000
-        while True:
-            handle = self.ui("item", window, control)
-            if handle != "none":
-                return handle
-            check(time.time() < deadline, "%s: no control %s" % (self.hands.name, control))
-            time.sleep(0.2)
+        return poll(lambda: self.ui("item", window, control), lambda h: h != "none", ms,
+                    lambda h: "%s: no control %s" % (self.hands.name, control))
 
     def press(self, frame, control):
         """Presses a button of an open page."""
@@ -149,14 +156,11 @@ class User:
 
     def conversation(self, frame, words, ms=30000):
         """The chat view's text, once it holds the words."""
-        deadline = time.time() + ms / 1000
-        while True:
+        def read():
             view = self.ui("child", frame, CHAT_VIEW_CLASS)
-            text = self.text_of(view) if view != "none" else ""
-            if words in text:
-                return text
-            check(time.time() < deadline, "%s: %r never shown: %r" % (self.hands.name, words, text))
-            time.sleep(0.2)
+            return self.text_of(view) if view != "none" else ""
+        return poll(read, lambda text: words in text, ms,
+                    lambda text: "%s: %r never shown: %r" % (self.hands.name, words, text))
 
     def ended(self, process, timeout=30):
         try:
@@ -383,10 +387,8 @@ def call_between_two_users(s):
 
         alice.press(alice.main, END_CALL)
         for u in (alice, bob):
-            deadline = time.time() + 15
-            while u.ui("item", u.main, END_CALL) != "none":
-                check(time.time() < deadline, "%s: the call page stays open" % u.hands.name)
-                time.sleep(0.2)
+            poll(lambda: u.ui("item", u.main, END_CALL), lambda h: h == "none", 15000,
+                 lambda h: "%s: the call page stays open" % u.hands.name)
         exit_both((alice, bob))
     finally:
         for sound in sounds:
