@@ -95,7 +95,7 @@ class Sound:
         """Records what the client plays (or, from mic.monitor, what its
         microphone hears) until stopped."""
         p = subprocess.Popen(["parec", "--device=" + device, "--rate=8000", "--channels=1",
-                              "--format=s16le", "--latency-msec=100", "--raw", raw],
+                              "--format=s16le", "--latency-msec=20", "--raw", raw],
                              env=self.env())
         self.players.append(p)
         return p
