@@ -37,6 +37,10 @@ LRESULT CLoginDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     startWithWindowsCheck_.Attach(GetDlgItem(IDC_START_WITH_WINDOWS));
     progress_.Attach(GetDlgItem(IDC_PROGRESS));
     statusText_.Attach(GetDlgItem(IDC_STATUS));
+    // No longer than the settings file keeps: a longer one would sign in
+    // once and be forgotten.
+    nameCombo_.LimitText(AppConfig::kMaxSecretLength);
+    passwordEdit_.LimitText(AppConfig::kMaxSecretLength);
     LoadOptions();
     SetTimer(kTimerId, 100);
     GetVoIPManager()->GetHandlerRegistry().RegisterHandler(&handler_);

@@ -130,6 +130,7 @@ public:
         return static_cast<int>(this->SendMessage(CB_INSERTSTRING, index, LPARAM(text)));
     }
     void ResetContent() { this->SendMessage(CB_RESETCONTENT); }
+    void LimitText(int max) { this->SendMessage(CB_LIMITTEXT, max); }
 };
 typedef CComboBoxT<ATL::CWindow> CComboBox;
 

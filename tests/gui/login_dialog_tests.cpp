@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "AppConfig.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
@@ -219,6 +221,36 @@ TEST_F(SignInDialog, AnEmptyAddressIsRefusedAndTheButtonsWaitForCancel)
     // Nothing was started: no core reported anything.
     EXPECT_TRUE(probe.Kinds().empty());
     EXPECT_EQ("", GetAppConfig()->GetUserName());
+}
+
+TEST_F(SignInDialog, AnAccountIsNeverLongerThanTheSettingsFileKeeps)
+{
+    const std::wstring typed(AppConfig::kMaxSecretLength + 3, L'x');
+    size_t nameShown = 0, passwordShown = 0;
+    Script script({[&] {
+                       if (!SignIn()) return false;
+                       TypeText(GetDlgItem(SignIn(), IDC_NAME), typed);
+                       TypeText(GetDlgItem(SignIn(), IDC_PASSWORD), typed);
+                       nameShown = ItemText(SignIn(), IDC_NAME).size();
+                       passwordShown = ItemText(SignIn(), IDC_PASSWORD).size();
+                       Click(SignIn(), IDC_SIGN_IN);
+                       return true;
+                   },
+                   CoreReports, Do([&] { Click(SignIn(), IDC_CANCEL_SIGN_IN); }),
+                   [&] { return ItemEnabled(SignIn(), IDC_SIGN_IN); },
+                   Do([&] { PostMessageW(SignIn(), WM_CLOSE, 0, 0); })});
+    script.Start();
+    EXPECT_EQ(2, dialog.DoModal(nullptr));
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(AppConfig::kMaxSecretLength, nameShown);
+    EXPECT_EQ(AppConfig::kMaxSecretLength, passwordShown);
+    // What was signed in with survives the settings file.
+    std::vector<unsigned char> file(AppConfig::kFileSize);
+    GetAppConfig()->Format(file.data());
+    AppConfig reloaded;
+    ASSERT_TRUE(reloaded.Parse(file.data(), AppConfig::kFileSize));
+    EXPECT_EQ(std::string(AppConfig::kMaxSecretLength, 'x'), reloaded.GetUserName());
+    EXPECT_EQ(std::string(AppConfig::kMaxSecretLength, 'x'), reloaded.GetPassword());
 }
 
 TEST_F(SignInDialog, SignInStartsTheCoreWithTheTypedAccountAndCancelStopsItForGood)
