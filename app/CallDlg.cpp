@@ -88,8 +88,6 @@ HFONT FitFont(HDC dc, bool bold, const RECT& area, const wchar_t* text)
     return DefaultFaceFont(dc, tenths - kFontStepTenths, bold);
 }
 
-void DrawRingBar(HDC dc, const RECT& area, int percent) { DrawLevelBar(dc, area, percent); }
-
 CCallDlg::CCallDlg(const std::string& contactName, const std::wstring& displayText, bool outgoing)
     : displayText_(displayText), ringStep_(0), volumeHidden_(false), contactName_(contactName),
       outgoing_(outgoing), state_(kCallCalling), autoHangUpTimer_(kAutoHangUpMs), autoHangUpDone_(false),
@@ -452,7 +450,7 @@ void CCallDlg::DoPaint(WTL::CDCHandle dc)
     dc.SetBkMode(TRANSPARENT);
 
     if (volumeHidden_) {
-        DrawRingBar(dc, volumeArea_, ringStep_);
+        DrawLevelBar(dc, volumeArea_, ringStep_);
         ringStep_ += 25;
         if (ringStep_ > 100) ringStep_ = 0;
     }
@@ -534,9 +532,7 @@ void CCallDlg::ShowButtonOver(WTL::CDCHandle dc, CBmpBtn& button, const POINT* p
     ScreenToClient(&rect);
     // The button shows what this paint put under it; an area outside this
     // paint is painted again first.
-    WTL::CRect overlap;
-    overlap.IntersectRect(rect, PaintRect());
-    if (overlap == rect)
+    if (PaintCovers(rect))
         CaptureParentBackground(button, dc);
     else
         InvalidateRect(&rect, FALSE);

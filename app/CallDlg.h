@@ -36,9 +36,6 @@ enum CallPageState : int32_t {
 // point, in which text stays narrower and lower than area on one line.
 // The caller owns the font.
 HFONT FitFont(HDC dc, bool bold, const RECT& area, const wchar_t* text);
-// The ringing bar: a white frame, a dark gradient inside, and a red
-// gradient over the left percent of it.
-void DrawRingBar(HDC dc, const RECT& area, int percent);
 
 class CCallDlg : public CBackgroundDlg<CCallDlg>, public CCallPage {
 public:

@@ -236,8 +236,6 @@ void CFileTransferDlg::DoPaint(WTL::CDCHandle dc)
     // Taken at the button's new place, and only from a paint that drew all
     // of it: the off-screen DC of a partial repaint holds nothing elsewhere.
     const RECT place = {left, top, left + kButtonWidth, top + kButtonHeight};
-    RECT painted;
-    if (::IntersectRect(&painted, &place, &PaintRect()) && ::EqualRect(&painted, &place))
-        CaptureParentBackground(button, dc);
+    if (PaintCovers(place)) CaptureParentBackground(button, dc);
     button.ShowWindow(SW_SHOW);
 }

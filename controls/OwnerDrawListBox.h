@@ -222,9 +222,7 @@ private:
             }
             // The button shows what this paint put under its new place; an
             // area outside this paint is painted again first.
-            WTL::CRect overlap;
-            overlap.IntersectRect(place, this->PaintRect());
-            if (overlap == place)
+            if (this->PaintCovers(place))
                 CaptureControlBackground(button, button.BackgroundBitmap(), dc);
             else
                 this->InvalidateRect(&place, FALSE);

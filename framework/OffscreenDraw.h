@@ -19,6 +19,14 @@ public:
     END_MSG_MAP()
 
     const CRect& PaintRect() const { return paintRect_; }
+    // Whether this paint draws all of place: only then does the memory DC
+    // hold what lies under a child there.
+    bool PaintCovers(const RECT& place) const
+    {
+        CRect overlap;
+        overlap.IntersectRect(place, paintRect_);
+        return overlap == place;
+    }
 
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
