@@ -116,11 +116,8 @@ void CPelvaneFrame::HandleEvent(VoipEvent& event)
     case VE_ChatText:
         if (const VoipEventChat* chat = event.Payload<VoipEventChat>()) {
             GetSoundSet()->PlayMessage();
-            if (!m_tabbedWnd.HasChatPage(chat->first)) {
-                m_tabbedWnd.OpenChatPage(chat->first, FromAnsi(chat->second), chat->wide.c_str());
-                m_tabbedWnd.ShowWindow(SW_SHOW);
-                m_tabbedWnd.LayoutPages();
-            }
+            if (!m_tabbedWnd.HasChatPage(chat->first))
+                OpenChatPage(FromAnsi(chat->second), chat->first, chat->wide.c_str());
         }
         break;
     case VE_ContactState:
@@ -185,9 +182,7 @@ void CPelvaneFrame::OpenContactPage(const wchar_t* displayText, const wchar_t* c
         OpenCallPage(display, contact);
         break;
     case kPageChat:
-        m_tabbedWnd.OpenChatPage(contact, display, nullptr);
-        ShowTabbedWindow();
-        m_tabbedWnd.LayoutPages();
+        OpenChatPage(display, contact, nullptr);
         break;
     case kPageSendFile:
         OpenSendFilePage(display, contact);
@@ -212,7 +207,7 @@ void CPelvaneFrame::OpenCallPage(const std::wstring& displayText, const std::str
     }
     GetSoundSet()->PlayCallerDialing();
     m_tabbedWnd.OpenCallPage(contactName, displayText, true);
-    ShowTabbedWindow();
+    m_tabbedWnd.ShowWindow(SW_SHOW);
 }
 
 void CPelvaneFrame::OpenSendFilePage(const std::wstring& displayText, const std::string& contactName)
@@ -230,4 +225,10 @@ void CPelvaneFrame::OpenSendFilePage(const std::wstring& displayText, const std:
     m_tabbedWnd.OpenFileTransferPage(contactName, displayText, choice.path, choice.title, std::string(), true);
 }
 
-void CPelvaneFrame::ShowTabbedWindow() { m_tabbedWnd.ShowWindow(SW_SHOW); }
+void CPelvaneFrame::OpenChatPage(const std::wstring& displayText, const std::string& contactName,
+                                 const wchar_t* firstText)
+{
+    m_tabbedWnd.OpenChatPage(contactName, displayText, firstText);
+    m_tabbedWnd.ShowWindow(SW_SHOW);
+    m_tabbedWnd.LayoutPages();
+}

@@ -124,7 +124,9 @@ private:
     void OnUpdateNotice(const TextPair& notice);
     void OpenCallPage(const std::wstring& displayText, const std::string& contactName);
     void OpenSendFilePage(const std::wstring& displayText, const std::string& contactName);
-    void ShowTabbedWindow();
+    // The contact's chat page, opened or brought forward, in the shown
+    // conversation window; firstText is a text that came with it, or null.
+    void OpenChatPage(const std::wstring& displayText, const std::string& contactName, const wchar_t* firstText);
     void ToggleBar(HWND bar, UINT command);
 
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
