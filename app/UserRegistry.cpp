@@ -9,7 +9,7 @@ const wchar_t kRunValue[] = L"Pelvane";
 std::wstring ReadUserString(const wchar_t* key, const wchar_t* name)
 {
     RegistryKey k;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key, 0, KEY_READ, &k.key) != ERROR_SUCCESS) return std::wstring();
+    if (!k.Open(HKEY_CURRENT_USER, key)) return std::wstring();
     wchar_t buffer[50] = {};
     DWORD type = 0, size = sizeof(buffer);
     if (RegQueryValueExW(k.key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
@@ -22,8 +22,7 @@ std::wstring ReadUserString(const wchar_t* key, const wchar_t* name)
 bool WriteUserString(const wchar_t* key, const wchar_t* name, const std::wstring& value)
 {
     RegistryKey k;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_WRITE, nullptr, &k.key, nullptr) != ERROR_SUCCESS)
-        return false;
+    if (!k.Create(HKEY_CURRENT_USER, key)) return false;
     const DWORD bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
     return RegSetValueExW(k.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
            ERROR_SUCCESS;

@@ -17,6 +17,18 @@ public:
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
+    // An existing key, for reading.
+    bool Open(HKEY root, const wchar_t* path)
+    {
+        return RegOpenKeyExW(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    }
+    // The key, made when missing, for writing and reading.
+    bool Create(HKEY root, const wchar_t* path)
+    {
+        return RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key, nullptr) ==
+               ERROR_SUCCESS;
+    }
+
     HKEY key = nullptr;
 };
 

@@ -17,17 +17,6 @@ std::wstring BandValueName(const wchar_t* prefix, size_t band, const wchar_t* su
     return std::wstring(head) + suffix;
 }
 
-bool OpenForReading(HKEY root, const wchar_t* keyPath, RegistryKey& k)
-{
-    return RegOpenKeyExW(root, keyPath, 0, KEY_READ, &k.key) == ERROR_SUCCESS;
-}
-
-bool OpenForWriting(HKEY root, const wchar_t* keyPath, RegistryKey& k)
-{
-    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &k.key, nullptr) ==
-           ERROR_SUCCESS;
-}
-
 // Only a value stored as REG_DWORD is taken.
 bool ReadDword(HKEY key, const std::wstring& name, DWORD& value)
 {
@@ -51,7 +40,7 @@ WindowSettings::WindowSettings() : m_placement() { m_placement.length = sizeof(m
 bool WindowSettings::Load(const wchar_t* keyPath, const wchar_t* prefix, HKEY root)
 {
     RegistryKey k;
-    if (!OpenForReading(root, keyPath, k)) return false;
+    if (!k.Open(root, keyPath)) return false;
     WINDOWPLACEMENT stored = {};
     DWORD type = 0, size = sizeof(stored);
     if (RegQueryValueExW(k.key, ValueName(prefix, L"WindowPlacement").c_str(), nullptr, &type,
@@ -68,7 +57,7 @@ bool WindowSettings::Load(const wchar_t* keyPath, const wchar_t* prefix, HKEY ro
 bool WindowSettings::Save(const wchar_t* keyPath, const wchar_t* prefix, HKEY root) const
 {
     RegistryKey k;
-    if (!OpenForWriting(root, keyPath, k)) return false;
+    if (!k.Create(root, keyPath)) return false;
     return RegSetValueExW(k.key, ValueName(prefix, L"WindowPlacement").c_str(), 0, REG_BINARY,
                           reinterpret_cast<const BYTE*>(&m_placement), sizeof(m_placement)) == ERROR_SUCCESS;
 }
@@ -89,7 +78,7 @@ void WindowSettings::ApplyTo(HWND window, int showCommand) const
 bool ReBarSettings::Load(const wchar_t* keyPath, const wchar_t* prefix, HKEY root)
 {
     RegistryKey k;
-    if (!OpenForReading(root, keyPath, k)) return false;
+    if (!k.Open(root, keyPath)) return false;
     DWORD count = 0;
     if (!ReadDword(k.key, ValueName(prefix, L"BandCount"), count)) return false;
     std::vector<Band> bands;
@@ -110,7 +99,7 @@ bool ReBarSettings::Load(const wchar_t* keyPath, const wchar_t* prefix, HKEY roo
 bool ReBarSettings::Save(const wchar_t* keyPath, const wchar_t* prefix, HKEY root) const
 {
     RegistryKey k;
-    if (!OpenForWriting(root, keyPath, k)) return false;
+    if (!k.Create(root, keyPath)) return false;
     if (!WriteDword(k.key, ValueName(prefix, L"BandCount"), static_cast<DWORD>(m_bands.size()))) return false;
     for (size_t i = 0; i < m_bands.size(); ++i) {
         if (!WriteDword(k.key, BandValueName(prefix, i, L"ID"), m_bands[i].id) ||
@@ -154,11 +143,11 @@ void ReBarSettings::ApplyTo(HWND rebar) const
 bool SplitterSettings::Load(const wchar_t* keyPath, const wchar_t* prefix, HKEY root)
 {
     RegistryKey k;
-    return OpenForReading(root, keyPath, k) && ReadDword(k.key, ValueName(prefix, L"SplitterPos"), m_position);
+    return k.Open(root, keyPath) && ReadDword(k.key, ValueName(prefix, L"SplitterPos"), m_position);
 }
 
 bool SplitterSettings::Save(const wchar_t* keyPath, const wchar_t* prefix, HKEY root) const
 {
     RegistryKey k;
-    return OpenForWriting(root, keyPath, k) && WriteDword(k.key, ValueName(prefix, L"SplitterPos"), m_position);
+    return k.Create(root, keyPath) && WriteDword(k.key, ValueName(prefix, L"SplitterPos"), m_position);
 }
