@@ -12,7 +12,6 @@
 #include <cwchar>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "AppConfig.h"
 #include "AppModule.h"
@@ -24,6 +23,7 @@
 #include "ProcessOrder.h"
 #include "TrayNotifyIcon.h"
 #include "UserRegistry.h"
+#include "WideText.h"
 #include "WindowSettings.h"
 
 namespace {
@@ -45,17 +45,6 @@ int Fail(const wchar_t* text, const wchar_t* caption, UINT style, int exitCode)
 {
     MessageBoxW(nullptr, text, caption, style);
     return exitCode;
-}
-
-// The command line in the ANSI code page, for the instance number.
-std::string NarrowCommandLine(const wchar_t* commandLine)
-{
-    const size_t length = wcslen(commandLine);
-    std::vector<char> narrow(2 * length + 1, '\0');
-    if (length)
-        WideCharToMultiByte(CP_ACP, 0, commandLine, static_cast<int>(length), narrow.data(),
-                            static_cast<int>(narrow.size() - 1), nullptr, nullptr);
-    return std::string(narrow.data());
 }
 }  // namespace
 
@@ -97,7 +86,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
     if (!config->Load()) config->SetDefaults();
     if (!LoadLanguage(config->GetLanguageIndex())) return Fail(L"Failed to load resource", L"Error", kErrorStyle, 1);
 
-    const std::string narrow = NarrowCommandLine(commandLine);
+    // The instance number is read in the ANSI code page.
+    const std::string narrow = ToAnsi(commandLine);
     if (!narrow.empty() && !toolRun) {
         // A numbered instance runs beside the normal one.
         config->SetInstanceIndex(std::atoi(narrow.c_str()));
