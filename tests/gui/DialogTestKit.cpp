@@ -166,6 +166,15 @@ bool NoBoxOver(HWND owner)
     return true;
 }
 
+ShownBox Answering(std::function<HWND()> owner, std::function<void()> act, int button)
+{
+    ShownBox seen;
+    Script script({AnswerBox(owner, &seen, button)});
+    script.Start();
+    act();
+    return seen;
+}
+
 // ---------------------------------------------------------------- events
 
 void Post(VoipEventKind kind) { GetVoIPManager()->GetHandlerRegistry().Broadcast(kind); }
@@ -183,10 +192,16 @@ void PostPair(VoipEventKind kind, const std::string& first, const std::string& s
 void PostValue(VoipEventKind kind, int32_t value)
 {
     HandlerRegistry& registry = GetVoIPManager()->GetHandlerRegistry();
-    if (ShapeOfKind(kind) == VP_Byte)
+    switch (ShapeOfKind(kind)) {
+    case VP_None:
+        registry.Broadcast(kind);
+        break;
+    case VP_Byte:
         registry.Broadcast(kind, VoipEventByte{static_cast<uint8_t>(value)});
-    else
+        break;
+    default:
         registry.Broadcast(kind, VoipEventValue{value});
+    }
 }
 
 EventProbe::EventProbe() { GetVoIPManager()->GetHandlerRegistry().RegisterHandler(&handler_); }

@@ -78,12 +78,17 @@ Script::Step Pause(DWORD ms);
 Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen, int button = IDOK);
 // The step for when no box may appear: fails at once if one is shown.
 bool NoBoxOver(HWND owner);
+// Runs act while a script answers, with button, a box that owner shows
+// meanwhile: what the box said, all empty when none was shown. A box shown
+// from inside act would otherwise wait for ever.
+ShownBox Answering(std::function<HWND()> owner, std::function<void()> act, int button = IDOK);
 
 // The events the core would post to every registered window.
 void Post(VoipEventKind kind);
 void Post(VoipEventKind kind, const std::string& text);
 void PostPair(VoipEventKind kind, const std::string& first, const std::string& second);
-// A kind that carries one number: a signed value, or a byte.
+// A kind that carries one number: a signed value, or a byte. A kind that
+// carries nothing is posted bare.
 void PostValue(VoipEventKind kind, int32_t value);
 
 // A handler of the test's own: registered with the manager, it sees what

@@ -223,8 +223,7 @@ TEST_F(TransferPage, EventsOfOtherTransfersAndOtherKindsLeaveThePageAlone)
     Post(VE_FileOfferSent);
     Post(VE_SessionReset);
     Post(VE_AddContactDone, kId);
-    Ticks(8);
-    NoBoxOver(frame);
+    EXPECT_EQ(L"", Answering(owner, [&] { Ticks(8); }).text);
     EXPECT_FALSE(Closed());
     EXPECT_EQ(0, page->GetProgress());
     EXPECT_EQ(2, Strip().GetItemCount());

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,17 +71,17 @@ struct MainFrame : dlgtest::DialogTest {
         GetVoIPManager()->GetHandlerRegistry().Broadcast(kind);
         frame.ProcessEvents();
     }
-    // The same while a box may be shown: the script answers it.
+    // Runs act while a box over the frame is answered with button: what
+    // it said, all empty when none was shown.
+    dlgtest::ShownBox Answering(std::function<void()> act, int button = IDOK)
+    {
+        HWND owner = frame;
+        return dlgtest::Answering([owner] { return owner; }, act, button);
+    }
     template <typename... Args>
     dlgtest::ShownBox DeliverAnswering(Args... args)
     {
-        dlgtest::ShownBox seen;
-        HWND owner = frame;
-        Script script({dlgtest::AnswerBox([owner] { return owner; }, &seen)});
-        script.Start();
-        Deliver(args...);
-        EXPECT_TRUE(script.Finished());
-        return seen;
+        return Answering([&] { Deliver(args...); });
     }
 
     std::vector<std::wstring> Rows()
@@ -249,15 +250,13 @@ TEST_F(MainFrame, CallEventsSetTheFrameState)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
         frame.m_frameState = kFrameOffline;
-        if (c.kind == VE_CallReply)
-            Deliver(c.kind, VoipEventValue{c.value});
-        else if (c.kind == VE_CallRequested)
-            Deliver(c.kind, VoipEventByte{static_cast<uint8_t>(c.value)});
-        else
-            Deliver(c.kind);
+        const dlgtest::ShownBox box = Answering([&] {
+            dlgtest::PostValue(c.kind, c.value);
+            frame.ProcessEvents();
+        });
         EXPECT_EQ(c.state, frame.m_frameState);
+        EXPECT_EQ(L"", box.text);
     }
-    EXPECT_TRUE(dlgtest::NoBoxOver(frame));
 }
 
 TEST_F(MainFrame, ARefusedCallIsReportedOnlyByANormalInstance)
@@ -268,8 +267,7 @@ TEST_F(MainFrame, ARefusedCallIsReportedOnlyByANormalInstance)
     EXPECT_EQ(kFrameIdle, frame.m_frameState);
 
     GetAppConfig()->SetInstanceIndex(3);
-    Deliver(VE_CallReply, VoipEventValue{1});
-    EXPECT_TRUE(dlgtest::NoBoxOver(frame));
+    EXPECT_EQ(L"", DeliverAnswering(VE_CallReply, VoipEventValue{1}).text);
 }
 
 TEST_F(MainFrame, AnIncomingCallOpensItsPageWhenItsMediaConnects)
@@ -327,18 +325,13 @@ TEST_F(MainFrame, OnlyANewerVersionIsOffered)
 {
     for (const char* version : {"4.4", "4.39", "", "soon"}) {
         SCOPED_TRACE(version);
-        Deliver(VE_UpdateNotice, TextPair{version, "http://127.0.0.1:1/"});
-        EXPECT_TRUE(dlgtest::NoBoxOver(frame));
+        EXPECT_EQ(L"", DeliverAnswering(VE_UpdateNotice, TextPair{version, "http://127.0.0.1:1/"}).text);
     }
     for (const char* version : {"4.5", "5"}) {
         SCOPED_TRACE(version);
-        dlgtest::ShownBox seen;
-        HWND owner = frame;
         // The question is answered No: nothing is opened.
-        Script script({dlgtest::AnswerBox([owner] { return owner; }, &seen, IDNO)});
-        script.Start();
-        Deliver(VE_UpdateNotice, TextPair{version, "http://127.0.0.1:1/"});
-        EXPECT_TRUE(script.Finished());
+        const dlgtest::ShownBox seen =
+            Answering([&] { Deliver(VE_UpdateNotice, TextPair{version, "http://127.0.0.1:1/"}); }, IDNO);
         EXPECT_EQ(FormatWithText(LanguageTable[24], L"http://127.0.0.1:1/"), seen.text);
         EXPECT_EQ(std::wstring(LanguageTable[18]), seen.caption);
     }
@@ -346,12 +339,11 @@ TEST_F(MainFrame, OnlyANewerVersionIsOffered)
 
 TEST_F(MainFrame, AFileOfferIsAskedAboutAndDeclined)
 {
-    dlgtest::ShownBox seen;
-    HWND owner = frame;
-    Script script({dlgtest::AnswerBox([owner] { return owner; }, &seen, IDCANCEL)});
-    script.Start();
-    Deliver(VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"notes.txt", 1234});
-    EXPECT_TRUE(script.Finished());
+    const dlgtest::ShownBox seen = Answering(
+        [&] {
+            Deliver(VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"notes.txt", 1234});
+        },
+        IDCANCEL);
     EXPECT_EQ(L"Bob Baker wants to send you the file \"notes.txt\" (1234 bytes). Do you want to receive it?", seen.text);
     EXPECT_EQ(std::wstring(LanguageTable[28]), seen.caption);
     EXPECT_TRUE(frame.m_tabbedWnd.m_fileTransferPages.empty());
@@ -397,12 +389,8 @@ TEST_F(MainFrame, TheCallActionIsRefusedWhileACallRunsOrIsBeingSetUp)
         SCOPED_TRACE(c.text);
         page->active = c.pageActive;
         frame.m_frameState = c.state;
-        dlgtest::ShownBox seen;
-        HWND owner = frame;
-        Script script({dlgtest::AnswerBox([owner] { return owner; }, &seen)});
-        script.Start();
-        frame.OpenContactPage(L"Carol Cooper", L"carol@pelvane.test", kPageCall);
-        EXPECT_TRUE(script.Finished());
+        const dlgtest::ShownBox seen =
+            Answering([&] { frame.OpenContactPage(L"Carol Cooper", L"carol@pelvane.test", kPageCall); });
         EXPECT_EQ(std::wstring(LanguageTable[c.text]), seen.text);
         EXPECT_EQ(std::wstring(LanguageTable[20]), seen.caption);
         EXPECT_EQ(1u, frame.m_tabbedWnd.m_callPages.size());
