@@ -7,6 +7,7 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}
 
 _pelvane_xvfb_pid=
+_pelvane_keeper_pid=
 pelvane_wine_start() {
   if [ -z "${DISPLAY:-}" ]; then
     local n=90
@@ -20,9 +21,27 @@ pelvane_wine_start() {
   # start them now with output nowhere, so that later piped runs can end.
   wineserver -p 2>/dev/null || true  # already running for this prefix is fine
   wineboot >/dev/null 2>&1 </dev/null || true
+  pelvane_keep_desktop
+}
+
+# Wine ends its desktop soon after the last program on it ends; the next
+# program that needs one starts a new desktop with that program's output,
+# which a test run then waits on for as long as the desktop lives. The
+# built keeper holds one desktop up with its output nowhere until the Wine
+# server ends. Nothing before the first build.
+pelvane_keep_desktop() {
+  local keeper=$PELVANE_ROOT/build/win/bin/desktop_keeper.exe log=$PELVANE_ROOT/build/win/desktop_keeper.log
+  [ -n "$_pelvane_keeper_pid" ] && kill -0 "$_pelvane_keeper_pid" 2>/dev/null && return 0
+  [ -f "$keeper" ] || return 0
+  rm -f "$log"
+  wine "$keeper" >"$log" 2>/dev/null </dev/null &
+  _pelvane_keeper_pid=$!
+  for _ in $(seq 300); do grep -q ready "$log" 2>/dev/null && return 0; sleep 0.1; done
+  echo "warning: the desktop keeper did not start" >&2
 }
 
 pelvane_wine_stop() {
-  wineserver -k >/dev/null 2>&1 || true
+  wineserver -k >/dev/null 2>&1 || true  # the desktop keeper with it
+  _pelvane_keeper_pid=
   [ -n "$_pelvane_xvfb_pid" ] && kill "$_pelvane_xvfb_pid" 2>/dev/null || true
 }

@@ -37,11 +37,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   python3 -c "import sys; sys.path.insert(0, '$ROOT/tests/integration'); from harness import make_prefix; make_prefix('$ROOT/build/wineprefix', '$WINEPREFIX')"
 fi
 
-xvfb=
+source scripts/env.sh
 cleanup() {
-  wineserver -k 2>/dev/null || true
+  pelvane_wine_stop
   [ -n "${relay:-}" ] && kill "$relay" 2>/dev/null || true
-  [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -53,12 +52,8 @@ if ! (exec 3<>/dev/tcp/127.0.0.1/20015) 2>/dev/null; then
   echo "[run] test relay on 127.0.0.1:20015 (log: $RUN/relay/relay.log)"
 fi
 
-if [ -z "${DISPLAY:-}" ]; then
-  n=50
-  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  export DISPLAY=:$n
+pelvane_wine_start
+if [ -n "$_pelvane_xvfb_pid" ]; then
   echo "[run] no display: Pelvane runs on the virtual display $DISPLAY" \
        "(a picture of it: DISPLAY=$DISPLAY import -window root shot.png)"
 fi

@@ -18,14 +18,8 @@ cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DPELVANE_NATIVE_BIN="$ROOT/build/native" >/dev/null
 cmake --build build/win -j"$JOBS"
 
-# Wine ends its desktop soon after the last program on it ends; the next
-# program to need one starts a new desktop that keeps that test's output
-# open, and CTest waits for it. Keep one desktop up for the whole run.
-keeper_log=build/win/desktop_keeper.log
-rm -f "$keeper_log"
-wine build/win/bin/desktop_keeper.exe >"$keeper_log" 2>/dev/null </dev/null &
-for _ in $(seq 300); do grep -q ready "$keeper_log" 2>/dev/null && break; sleep 0.1; done
-grep -q ready "$keeper_log" || echo "warning: the desktop keeper did not start" >&2
+# On a first build the desktop keeper exists only now.
+pelvane_keep_desktop
 
 status=0
 ctest --test-dir build/native --output-on-failure -j"$JOBS" || status=1
