@@ -42,7 +42,6 @@ struct Options {
     std::vector<std::wstring> contacts;
 };
 
-
 void Say(const std::string& line)
 {
     printf("%s\n", line.c_str());

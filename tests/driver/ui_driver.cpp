@@ -7,7 +7,6 @@
 //   wait|CLASS|CAPTION|MS     a visible top-level window of another process
 //                             whose class and caption are as given ("*" takes
 //                             any); RESULT wait HWND, or RESULT wait none
-//   gone|HWND|MS              waits until the window is gone or hidden
 //   item|HWND|ID              the first descendant with that control id
 //   child|HWND|CLASS          the first descendant of that window class
 //   parent|HWND               the window's parent
@@ -30,8 +29,6 @@
 #include "Utf8.h"
 
 namespace {
-
-
 
 std::string Escape(const std::wstring& text)
 {
@@ -131,6 +128,15 @@ BOOL CALLBACK FindItem(HWND w, LPARAM param)
     return TRUE;
 }
 
+// The first descendant of parent with the control id, or, given a class
+// name, of that class.
+HWND Descendant(HWND parent, int id, const std::wstring& className = std::wstring())
+{
+    ItemSearch s{id, nullptr, className};
+    EnumChildWindows(parent, FindItem, reinterpret_cast<LPARAM>(&s));
+    return s.found;
+}
+
 std::vector<std::string> Split(const std::string& line)
 {
     std::vector<std::string> fields;
@@ -151,19 +157,10 @@ void Run(const std::vector<std::string>& f)
     if (verb == "wait") {
         HWND w = FindTopLevel(FromUtf8(Field(f, 1)), FromUtf8(Field(f, 2)), strtoul(Field(f, 3).c_str(), nullptr, 10));
         Result(verb, w ? HandleText(w) : "none");
-    } else if (verb == "gone") {
-        HWND w = ParseHandle(Field(f, 1));
-        const DWORD ms = strtoul(Field(f, 2).c_str(), nullptr, 10), start = GetTickCount();
-        while (IsWindow(w) && IsWindowVisible(w) && GetTickCount() - start < ms) Sleep(50);
-        Result(verb, IsWindow(w) && IsWindowVisible(w) ? "no" : "yes");
-    } else if (verb == "item") {
-        ItemSearch s{atoi(Field(f, 2).c_str()), nullptr, {}};
-        EnumChildWindows(ParseHandle(Field(f, 1)), FindItem, reinterpret_cast<LPARAM>(&s));
-        Result(verb, s.found ? HandleText(s.found) : "none");
-    } else if (verb == "child") {
-        ItemSearch s{0, nullptr, FromUtf8(Field(f, 2))};
-        EnumChildWindows(ParseHandle(Field(f, 1)), FindItem, reinterpret_cast<LPARAM>(&s));
-        Result(verb, s.found ? HandleText(s.found) : "none");
+    } else if (verb == "item" || verb == "child") {
+        HWND found = verb == "item" ? Descendant(ParseHandle(Field(f, 1)), atoi(Field(f, 2).c_str()))
+                                    : Descendant(ParseHandle(Field(f, 1)), 0, FromUtf8(Field(f, 2)));
+        Result(verb, found ? HandleText(found) : "none");
     } else if (verb == "parent") {
         HWND parent = GetParent(ParseHandle(Field(f, 1)));
         Result(verb, parent ? HandleText(parent) : "none");
@@ -178,9 +175,7 @@ void Run(const std::vector<std::string>& f)
     } else if (verb == "command") {
         HWND w = ParseHandle(Field(f, 1));
         const int id = atoi(Field(f, 2).c_str());
-        ItemSearch s{id, nullptr, {}};
-        EnumChildWindows(w, FindItem, reinterpret_cast<LPARAM>(&s));
-        Result(verb, PostMessageW(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(s.found))
+        Result(verb, PostMessageW(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Descendant(w, id)))
                          ? "1"
                          : "0");
     } else if (verb == "close") {

@@ -218,7 +218,8 @@ class Client:
 
     def _read(self):
         for raw in self.process.stdout:
-            line = raw.decode("latin-1").rstrip("\r\n")
+            # The drivers write UTF-8 (the console driver only its ASCII part).
+            line = raw.decode("utf-8", errors="replace").rstrip("\r\n")
             stamp = time.time() - self.started
             self.transcript.write("%8.3f %s\n" % (stamp, line))
             self.transcript.flush()

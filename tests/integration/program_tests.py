@@ -118,10 +118,10 @@ class User:
 
     def contact_action(self, frame, display_text, button):
         """Selects the contact's row and presses one of its buttons."""
-        rows = self.ui("rows", self.item(frame, CONTACT_LIST))
+        contacts = self.item(frame, CONTACT_LIST)
+        rows = self.ui("rows", contacts)
         names = [unescape(r) for r in rows.split(" ", 1)[1].split("|")] if " " in rows else []
         check(display_text in names, "%s: no row %r in %s" % (self.hands.name, display_text, names))
-        contacts = self.item(frame, CONTACT_LIST)
         self.ui("select", contacts, names.index(display_text))
         self.ui("command", contacts, button)
 
@@ -168,10 +168,6 @@ class User:
         except subprocess.TimeoutExpired:
             raise Failure("%s: the program did not end" % self.hands.name)
 
-    def file(self, name):
-        path = os.path.join(self.install, name)
-        return open(path, "rb").read() if os.path.exists(path) else None
-
 
 def screenshot(s, name):
     """What the display shows, kept beside the window tests' screenshots."""
@@ -195,10 +191,10 @@ def cancelled_sign_in(s):
     u = User(s, "user")
     p = u.start()
     dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
-    check(u.file("log.txt") == b"", "log.txt is created empty before any window")
+    check(u.hands.file("log.txt") == b"", "log.txt is created empty before any window")
     u.ui("close", dialog)
     check(exit_code(u.ended(p)) == 0, "a cancelled sign-in ends with 0")
-    check(len(u.file("pvconf.dat") or b"") == 5134, "the configuration is saved on the way out")
+    check(len(u.hands.file("pvconf.dat") or b"") == 5134, "the configuration is saved on the way out")
     check(u.ui("wait", "*", "*", 500) == "none", "no window is left")
 
 
@@ -216,9 +212,9 @@ def single_instance(s):
     check(first.poll() is None, "the first runs on")
 
     numbered = u.start("2")
-    time.sleep(3)
+    poll(lambda: u.ui("windows").count(s.texts[SIGN_IN_CAPTION]), lambda n: n >= 2, 30000,
+         lambda n: "both show their sign-in dialogs: %d shown" % n)
     check(numbered.poll() is None, "a numbered instance runs beside the normal one")
-    check(u.ui("windows").count(s.texts[SIGN_IN_CAPTION]) >= 2, "both show their sign-in dialogs")
     for p in (first, numbered):
         p.kill()
         p.wait()
