@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include "LanguageTable.h"
 #include "TabbedWnd.h"
 #include "WindowImpl.h"
 
@@ -32,6 +33,16 @@ struct ConversationHost {
         frame.ShowWindow(SW_SHOWNOACTIVATE);
         return true;
     }
+    // The contact list's place, as the main frame fills it: the first tab,
+    // which never closes. Null when it could not be made.
+    HWND AddContactsTab()
+    {
+        HWND contacts =
+            CreateWindowW(L"Static", L"", WS_CHILD, 0, 0, 10, 10, tabbed.m_tabHost, nullptr, nullptr, nullptr);
+        return contacts && tabbed.m_tabHost.AddTab(contacts, LanguageTable[91]) == 0 ? contacts : nullptr;
+    }
+    // The tab the window shows now.
+    CTabViewTabItem* Selected() const { return tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel()); }
     // The windows go before the objects: the pages leave the core then.
     void Destroy()
     {

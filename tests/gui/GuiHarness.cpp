@@ -23,6 +23,21 @@ void PumpMessages(DWORD ms)
     }
 }
 
+bool PumpUntil(const std::function<bool()>& done, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < ms) PumpMessages(10);
+    return done();
+}
+
+RECT PlaceIn(HWND child, HWND parent)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
 bool Near(uint32_t a, uint32_t b, int tolerance)
 {
     return std::abs(Red(a) - Red(b)) <= tolerance && std::abs(Green(a) - Green(b)) <= tolerance &&

@@ -14,6 +14,10 @@ namespace gui {
 
 // Dispatches whatever is queued, then keeps doing so for ms milliseconds.
 void PumpMessages(DWORD ms = 0);
+// Dispatches messages until done() holds or ms have passed: done().
+bool PumpUntil(const std::function<bool()>& done, DWORD ms = 8000);
+// A window's rectangle in the client coordinates of another (its parent).
+RECT PlaceIn(HWND child, HWND parent);
 
 // Top-down 32-bit pixels, 0x00RRGGBB.
 struct Pixels {

@@ -90,7 +90,7 @@ bool SameRows(const gui::Pixels& a, const gui::Pixels& b, int top, int bottom)
 TEST_F(AboutPage, OpensAsATabWithTheProgramsProductVersion)
 {
     EXPECT_EQ(LanguageTable[123], tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetText());
-    EXPECT_EQ(page->GetPageWindow(), tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetTabView());
+    EXPECT_EQ(page->GetPageWindow(), host.Selected()->GetTabView());
     EXPECT_TRUE(page->GetDisplayText().empty());
     // The product version of the program's own version resource.
     EXPECT_EQ(L"4.4", page->GetVersionText());

@@ -17,6 +17,7 @@
 
 #include "AppConfig.h"
 #include "CallDlg.h"
+#include "ConversationHost.h"
 #include "CryptoCore.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
@@ -25,17 +26,8 @@
 #include "SoundSet.h"
 #include "TabbedWnd.h"
 #include "VoIPManager.h"
-#include "WindowImpl.h"
 
 namespace {
-// Stands in for the main frame: the conversation window's parent.
-class FrameStandIn : public ATL::CWindowImpl<FrameStandIn> {
-public:
-    DECLARE_WND_CLASS_EX(L"PvCallPageTestFrame", 0, COLOR_WINDOW)
-    BEGIN_MSG_MAP(FrameStandIn)
-    END_MSG_MAP()
-};
-
 // The test's clock.
 uint32_t g_now = 1000000;
 uint32_t Now() { return g_now; }
@@ -63,8 +55,9 @@ BOOL WINAPI RecordSound(LPCWSTR path, UINT flags)
 typedef std::vector<std::string> Sounds;
 
 struct CallPage : dlgtest::DialogTest {
-    FrameStandIn frame;
-    CTabbedWnd tabbed;
+    ConversationHost host;
+    FrameStandIn& frame = host.frame;
+    CTabbedWnd& tabbed = host.tabbed;
     HWND contacts = nullptr;
     CCallDlg* page = nullptr;
     HWND pageWindow = nullptr;
@@ -77,20 +70,14 @@ struct CallPage : dlgtest::DialogTest {
         GetSoundSet()->SetPlayer(RecordSound);
         GetAppConfig()->SetVolumePercent(95);
         GetVoIPManager()->GetAudioEngine().SetCallMode(256);
-        RECT r = {40, 40, 40 + 480, 40 + 460};
-        ASSERT_TRUE(frame.Create(nullptr, &r, L"", WS_POPUP | WS_CLIPCHILDREN));
-        RECT all = {0, 0, 480, 460};
-        ASSERT_TRUE(tabbed.Create(frame, &all, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
+        ASSERT_TRUE(host.Create(480, 460));
         // The polls are the test's own.
         tabbed.KillTimer(CTabbedWnd::kPollTimer);
-        // The contact list's place: the first tab, which never closes.
-        contacts = CreateWindowW(L"Static", L"", WS_CHILD, 0, 0, 10, 10, tabbed.m_tabHost, nullptr, nullptr, nullptr);
-        ASSERT_EQ(0, tabbed.m_tabHost.AddTab(contacts, LanguageTable[91]));
-        frame.ShowWindow(SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(contacts = host.AddContactsTab());
     }
     void TearDown() override
     {
-        if (frame.IsWindow()) frame.DestroyWindow();
+        host.Destroy();
         GetSoundSet()->SetPlayer(nullptr);
         SetTickSource(nullptr);
         DialogTest::TearDown();
@@ -130,19 +117,13 @@ struct CallPage : dlgtest::DialogTest {
     }
     void WaitUntilClosed()
     {
-        for (int i = 0; i < 40 && !Closed(); ++i) gui::PumpMessages(50);
+        gui::PumpUntil([this] { return Closed(); }, 2000);
     }
     Sounds PlayedSince(size_t from) const { return Sounds(g_played.begin() + from, g_played.end()); }
 
     HWND Item(int id) const { return GetDlgItem(pageWindow, id); }
     bool Shown(int id) const { return (GetWindowLongW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
-    RECT InPage(int id) const
-    {
-        RECT r;
-        GetWindowRect(Item(id), &r);
-        MapWindowPoints(nullptr, pageWindow, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
+    RECT InPage(int id) const { return gui::PlaceIn(Item(id), pageWindow); }
     int PageWidth() const
     {
         RECT r;
@@ -254,8 +235,8 @@ TEST_F(CallPage, OpensAsASelectedTabAndStartsTheCallItsWay)
         dlgtest::EventProbe probe;
         Open(c.outgoing);
         EXPECT_EQ(L"Alice" + std::wstring(LanguageTable[92]),
-                  tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetText());
-        EXPECT_EQ(pageWindow, tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetTabView());
+                  host.Selected()->GetText());
+        EXPECT_EQ(pageWindow, host.Selected()->GetTabView());
         EXPECT_EQ(L"Alice", page->GetDisplayText());
         EXPECT_EQ(c.state, page->GetState());
         EXPECT_TRUE(page->IsCallActive());

@@ -15,26 +15,18 @@
 #include <vector>
 
 #include "ChatDlg.h"
+#include "ConversationHost.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
 #include "TabbedWnd.h"
 #include "VoIPManager.h"
 #include "WideText.h"
-#include "WindowImpl.h"
 
 using gui::Rgb;
 using HyperTextControl::HyperTextRun;
 
 namespace {
-// Stands in for the main frame: the conversation window's parent.
-class FrameStandIn : public ATL::CWindowImpl<FrameStandIn> {
-public:
-    DECLARE_WND_CLASS_EX(L"PvChatPageTestFrame", 0, COLOR_WINDOW)
-    BEGIN_MSG_MAP(FrameStandIn)
-    END_MSG_MAP()
-};
-
 // Stands in for the session manager: records what the page asks and
 // answers sends as told.
 class RecordingCore : public CChatCore {
@@ -114,8 +106,9 @@ bool PutOnClipboard(HWND owner, const std::wstring& text)
 // The page opened for one contact, in a conversation window whose frame
 // stands in for the main frame.
 struct ChatPage : dlgtest::DialogTest {
-    FrameStandIn frame;
-    CTabbedWnd tabbed;
+    ConversationHost host;
+    FrameStandIn& frame = host.frame;
+    CTabbedWnd& tabbed = host.tabbed;
     RecordingCore core;
     CChatDlg* page = nullptr;
     SYSTEMTIME opened = {};
@@ -125,18 +118,14 @@ struct ChatPage : dlgtest::DialogTest {
         DialogTest::SetUp();
         SetChatCore(&core);
         GetLocalTime(&opened);
-        RECT r = {40, 40, 40 + 480, 40 + 460};
-        ASSERT_TRUE(frame.Create(nullptr, &r, L"", WS_POPUP | WS_CLIPCHILDREN));
-        RECT all = {0, 0, 480, 460};
-        ASSERT_TRUE(tabbed.Create(frame, &all, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN));
-        frame.ShowWindow(SW_SHOWNOACTIVATE);
+        ASSERT_TRUE(host.Create(480, 460));
         page = Open(kContact, L"Alice");
         ASSERT_NE(nullptr, page);
         gui::PumpMessages(50);
     }
     void TearDown() override
     {
-        if (frame.IsWindow()) frame.DestroyWindow();
+        host.Destroy();
         SetChatCore(nullptr);
         DialogTest::TearDown();
     }
@@ -145,10 +134,9 @@ struct ChatPage : dlgtest::DialogTest {
     CChatDlg* Open(const char* contact, const wchar_t* display, const wchar_t* message = nullptr)
     {
         if (!tabbed.OpenChatPage(contact, display, message)) return nullptr;
-        auto it = tabbed.m_chatPages.find(SelectedView());
+        auto it = tabbed.m_chatPages.find(host.Selected()->GetTabView());
         return it == tabbed.m_chatPages.end() ? nullptr : dynamic_cast<CChatDlg*>(it->second);
     }
-    HWND SelectedView() { return tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetTabView(); }
 
     HWND Panel() { return page->InputPanel(); }
     HWND Edit() { return page->InputPanel().m_edit; }
@@ -200,14 +188,6 @@ struct ChatPage : dlgtest::DialogTest {
             if (run.isStatic) colours.push_back(run.colour);
         return colours;
     }
-
-    static RECT PlaceIn(HWND child, HWND parent)
-    {
-        RECT r;
-        GetWindowRect(child, &r);
-        MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
 };
 
 ::testing::AssertionResult SameRect(const RECT& expected, const RECT& actual)
@@ -249,7 +229,7 @@ TEST_F(ChatPage, OpensWithItsViewPanelAndKeyRequest)
 {
     EXPECT_EQ((std::vector<std::string>{kContact}), core.keyRequests);
     EXPECT_EQ(L"Alice" + std::wstring(LanguageTable[94]),
-              tabbed.m_tabStrip->GetItem(tabbed.m_tabStrip->GetCurSel())->GetText());
+              host.Selected()->GetText());
 
     HWND view = page->View().m_hWnd;
     ASSERT_TRUE(IsWindow(view));
@@ -383,7 +363,7 @@ TEST_F(ChatPage, TakesOnlyItsContactsTextsAndBringsItsTabForward)
         {"another kind", [] { dlgtest::PostPair(VE_IncomingCall, kContact, "Alice A."); }, false},
     };
     ASSERT_TRUE(tabbed.OpenAboutPage());
-    HWND about = SelectedView();
+    HWND about = host.Selected()->GetTabView();
     std::wstring expected;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -394,7 +374,7 @@ TEST_F(ChatPage, TakesOnlyItsContactsTextsAndBringsItsTabForward)
         Poll();
         if (c.shown) expected += Line(L"Alice A.", L"one");
         EXPECT_EQ(expected, Shown());
-        EXPECT_EQ(c.shown ? static_cast<HWND>(*page) : about, SelectedView());
+        EXPECT_EQ(c.shown ? static_cast<HWND>(*page) : about, host.Selected()->GetTabView());
         Poll();
         expected += Line(L"Alice A.", L"next");
         EXPECT_EQ(expected, Shown());
@@ -423,11 +403,11 @@ TEST_F(ChatPage, LaysOutTheViewAndThePanelAboveTheBanner)
     page->GetClientRect(&client);
     ASSERT_EQ(600, client.right);
     ASSERT_EQ(500, client.bottom);
-    EXPECT_TRUE(SameRect({5, 5, 595, 376}, PlaceIn(page->View().m_hWnd, *page)));
-    EXPECT_TRUE(SameRect({5, 380, 595, 420}, PlaceIn(Panel(), *page)));
+    EXPECT_TRUE(SameRect({5, 5, 595, 376}, gui::PlaceIn(page->View().m_hWnd, *page)));
+    EXPECT_TRUE(SameRect({5, 380, 595, 420}, gui::PlaceIn(Panel(), *page)));
     // In the panel, 590 wide: the edit box, then the button 4 pixels on.
-    EXPECT_TRUE(SameRect({0, 0, 441, 40}, PlaceIn(Edit(), Panel())));
-    EXPECT_TRUE(SameRect({445, 0, 519, 40}, PlaceIn(SendButton(), Panel())));
+    EXPECT_TRUE(SameRect({0, 0, 441, 40}, gui::PlaceIn(Edit(), Panel())));
+    EXPECT_TRUE(SameRect({445, 0, 519, 40}, gui::PlaceIn(SendButton(), Panel())));
 }
 
 TEST_F(ChatPage, PaintsTheLinesInTheirColoursOverTheHostsBackground)
@@ -442,11 +422,11 @@ TEST_F(ChatPage, PaintsTheLinesInTheirColoursOverTheHostsBackground)
 
     gui::Pixels p = gui::CaptureScreen(*page);
     ASSERT_FALSE(p.Empty());
-    const RECT view = PlaceIn(page->View().m_hWnd, *page);
+    const RECT view = gui::PlaceIn(page->View().m_hWnd, *page);
     EXPECT_GT(CountNear(p, view, Rgb(255, 0, 0), 60), 10);
     EXPECT_GT(CountNear(p, view, Rgb(0, 0, 255), 60), 10);
     // The edit box colours itself dark blue, the text white.
-    const RECT edit = PlaceIn(Edit(), *page);
+    const RECT edit = gui::PlaceIn(Edit(), *page);
     EXPECT_GT(CountNear(p, edit, Rgb(0x0A, 0x39, 0x71), 8), (edit.right - edit.left) * (edit.bottom - edit.top) / 2);
     EXPECT_GT(CountNear(p, edit, Rgb(255, 255, 255), 60), 10);
 }
@@ -455,7 +435,7 @@ TEST_F(ChatPage, TheViewAndThePanelShowThePartOfThePictureUnderThem)
 {
     gui::PumpMessages(100);
     // Where the window put the page, then moved to the tab host's corner.
-    const RECT first = PlaceIn(*page, tabbed.m_tabHost);
+    const RECT first = gui::PlaceIn(*page, tabbed.m_tabHost);
     const POINT places[] = {{first.left, first.top}, {0, 0}};
     for (const POINT& place : places) {
         SCOPED_TRACE(place.x);
@@ -472,9 +452,9 @@ TEST_F(ChatPage, TheViewAndThePanelShowThePartOfThePictureUnderThem)
             const COLORREF c = GetPixel(memory, place.x + at.x, place.y + at.y);
             return Rgb(GetRValue(c), GetGValue(c), GetBValue(c));
         };
-        const RECT view = PlaceIn(page->View().m_hWnd, *page);
-        const RECT panel = PlaceIn(Panel(), *page);
-        const RECT button = PlaceIn(SendButton(), *page);
+        const RECT view = gui::PlaceIn(page->View().m_hWnd, *page);
+        const RECT panel = gui::PlaceIn(Panel(), *page);
+        const RECT button = gui::PlaceIn(SendButton(), *page);
         // The page and the view under the same veil, the panel without;
         // none of the points has text on it.
         const struct {

@@ -40,13 +40,6 @@ void PostProgress(const std::string& id, int32_t total, int32_t remaining)
     Broadcast(VE_TransferProgress, VoipEventProgress{id, total, remaining});
 }
 
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 8000)
-{
-    const DWORD start = GetTickCount();
-    while (!done() && GetTickCount() - start < ms) gui::PumpMessages(10);
-    return done();
-}
-
 // Where the page draws its bar: the inner part a full bar fills, in a
 // client area of the given size.
 struct BarPlace {
@@ -108,7 +101,7 @@ struct TransferPage : DialogTest {
     ConversationHost host;
     FrameStandIn& frame = host.frame;
     CTabbedWnd& tabbed = host.tabbed;
-    ATL::CWindow contacts;
+    HWND contacts = nullptr;
     // The page opened last.
     CFileTransferDlg* page = nullptr;
     HWND window = nullptr;
@@ -118,9 +111,7 @@ struct TransferPage : DialogTest {
     {
         DialogTest::SetUp();
         ASSERT_TRUE(host.Create(480, 460));
-        // The contact list's place, as the main frame fills it.
-        contacts = CreateWindowW(L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, tabbed.m_tabHost, nullptr, nullptr, nullptr);
-        ASSERT_EQ(0, tabbed.m_tabHost.AddTab(contacts, LanguageTable[91]));
+        ASSERT_TRUE(contacts = host.AddContactsTab());
         // The strip paints the background the pages are cut from.
         gui::PumpMessages(50);
     }
@@ -134,7 +125,7 @@ struct TransferPage : DialogTest {
     {
         const std::wstring title = path.substr(path.find_last_of(L'\\') + 1);
         ASSERT_TRUE(tabbed.OpenFileTransferPage("bob@pelvane.test", L"Bob", path, title, id, sending));
-        window = Strip().GetItem(Strip().GetCurSel())->GetTabView();
+        window = host.Selected()->GetTabView();
         auto it = tabbed.m_fileTransferPages.find(window);
         ASSERT_TRUE(it != tabbed.m_fileTransferPages.end());
         page = dynamic_cast<CFileTransferDlg*>(it->second);
@@ -149,7 +140,7 @@ struct TransferPage : DialogTest {
         ShownBox box;
         Script script({AnswerBox(owner, &box)});
         script.Start();
-        EXPECT_TRUE(PumpUntil([&] { return Closed() && script.Finished(); }));
+        EXPECT_TRUE(gui::PumpUntil([&] { return Closed() && script.Finished(); }));
         return box;
     }
     // Long enough for the page to take a handful of events.
@@ -170,7 +161,7 @@ TEST_F(TransferPage, ASendingPageOffersTheFileAndShowsWhyTheOfferFailed)
     CloseHandle(file);
 
     ASSERT_NO_FATAL_FAILURE(Open(source, "", true));
-    EXPECT_EQ(L"Bob" + std::wstring(LanguageTable[93]), Strip().GetItem(Strip().GetCurSel())->GetText());
+    EXPECT_EQ(L"Bob" + std::wstring(LanguageTable[93]), host.Selected()->GetText());
     EXPECT_EQ(L"Bob", page->GetDisplayText());
     // The manager gave the page the new transfer's identifier.
     ASSERT_EQ(38u, page->GetTransferId().size());
@@ -180,7 +171,7 @@ TEST_F(TransferPage, ASendingPageOffersTheFileAndShowsWhyTheOfferFailed)
     EXPECT_EQ(LanguageTable[67], box.text);
     EXPECT_EQ(L"File Transfer", box.caption);
     EXPECT_EQ(1, Strip().GetItemCount());
-    EXPECT_EQ(contacts.m_hWnd, Strip().GetItem(0)->GetTabView());
+    EXPECT_EQ(contacts, Strip().GetItem(0)->GetTabView());
     EXPECT_EQ(0, GetVoIPManager()->CountOutgoingTransfers());
     DeleteFileW(source.c_str());
 }
@@ -248,7 +239,7 @@ TEST_F(TransferPage, ProgressIsThePartDoneAndTheBarShowsIt)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.total) + " " + std::to_string(c.remaining));
         PostProgress(kId, c.total, c.remaining);
-        EXPECT_TRUE(PumpUntil([&] { return page->GetProgress() == c.percent; }, 3000));
+        EXPECT_TRUE(gui::PumpUntil([&] { return page->GetProgress() == c.percent; }, 3000));
         if (c.percent != 0 && c.percent != 100) continue;
         gui::Pixels p = Paint();
         const BarPlace bar = BarIn(p.width, p.height);
@@ -272,15 +263,13 @@ TEST_F(TransferPage, TheCancelButtonStandsCentredBelowTheBar)
 {
     ASSERT_NO_FATAL_FAILURE(Open(L"C:\\Projects\\Pelvane\\design-notes.pdf", kId, true));
     PostProgress(kId, 80000, 46400);
-    ASSERT_TRUE(PumpUntil([&] { return page->GetProgress() == 42; }));
+    ASSERT_TRUE(gui::PumpUntil([&] { return page->GetProgress() == 42; }));
     gui::PumpMessages(200);
     RECT client;
     page->GetClientRect(&client);
     HWND button = GetDlgItem(*page, IDCANCEL);
     ASSERT_TRUE(IsWindowVisible(button));
-    RECT place;
-    GetWindowRect(button, &place);
-    MapWindowPoints(nullptr, *page, reinterpret_cast<POINT*>(&place), 2);
+    const RECT place = gui::PlaceIn(button, *page);
     EXPECT_EQ(client.right / 2 - 36, place.left);
     EXPECT_EQ(client.bottom / 2 + 10 + 16 + 50, place.top);
     EXPECT_EQ(73, place.right - place.left);
@@ -412,14 +401,14 @@ TEST_F(TransferPage, EnterDoesNothingAndNoKeepsTheTransfer)
     script.Start();
     // The Cancel button, pressed.
     Click(window, IDCANCEL);
-    EXPECT_TRUE(PumpUntil([&] { return script.Finished(); }));
+    EXPECT_TRUE(gui::PumpUntil([&] { return script.Finished(); }));
     EXPECT_EQ(LanguageTable[127], question.text);
     EXPECT_EQ(LanguageTable[28], question.caption);
     EXPECT_EQ(BoxIcon(MB_ICONQUESTION), question.icon);
     EXPECT_TRUE(openAfterNo);
     // The page still follows its transfer.
     PostProgress(kId, 1000, 250);
-    EXPECT_TRUE(PumpUntil([&] { return page->GetProgress() == 75; }));
+    EXPECT_TRUE(gui::PumpUntil([&] { return page->GetProgress() == 75; }));
 }
 
 TEST_F(TransferPage, YesCancelsAndTheConversationWindowLosesTheTab)
@@ -446,7 +435,7 @@ TEST_F(TransferPage, AClosingPageTakesItsTabWhereverItWasDragged)
     Post(VE_TransferComplete, kId);
     EXPECT_EQ(LanguageTable[85], EndsWithBox().text);
     ASSERT_EQ(1, Strip().GetItemCount());
-    EXPECT_EQ(contacts.m_hWnd, Strip().GetItem(0)->GetTabView());
+    EXPECT_EQ(contacts, Strip().GetItem(0)->GetTabView());
 }
 
 TEST_F(TransferPage, TwoEventsAreTakenInTwoTicks)
@@ -480,7 +469,7 @@ TEST_F(TransferPage, EventsWaitWhileTheCancelQuestionIsOpen)
                    AnswerBox(owner, &question, IDNO), AnswerBox(owner, &complete)});
     script.Start();
     page->AskCancel();
-    EXPECT_TRUE(PumpUntil([&] { return Closed() && script.Finished(); }));
+    EXPECT_TRUE(gui::PumpUntil([&] { return Closed() && script.Finished(); }));
     EXPECT_TRUE(openWhileAsked);
     EXPECT_EQ(LanguageTable[127], question.text);
     EXPECT_EQ(LanguageTable[85], complete.text);
@@ -501,7 +490,7 @@ TEST_F(TransferPage, ASessionResetDuringAnOpenBoxLeavesThePageToThatBox)
                    }),
                    AnswerBox(owner, &complete)});
     script.Start();
-    EXPECT_TRUE(PumpUntil([&] { return Closed() && script.Finished(); }));
+    EXPECT_TRUE(gui::PumpUntil([&] { return Closed() && script.Finished(); }));
     EXPECT_EQ(1u, boxesAfterReset);
     EXPECT_EQ(2, tabsAfterReset);
     EXPECT_EQ(LanguageTable[85], complete.text);

@@ -171,11 +171,10 @@ TEST_F(MainFrame, ItsSizeStaysWithinItsLimits)
 TEST_F(MainFrame, TheConversationsFillTheFrameBelowTheMenuBar)
 {
     frame.SetWindowPos(nullptr, 0, 0, 440, 500, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    RECT client, bar, tabbed;
+    RECT client, bar;
     frame.GetClientRect(&client);
     frame.m_commandBar.GetClientRect(&bar);
-    frame.m_tabbedWnd.GetWindowRect(&tabbed);
-    MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&tabbed), 2);
+    const RECT tabbed = gui::PlaceIn(frame.m_tabbedWnd, frame);
     EXPECT_EQ(bar.bottom + 4, tabbed.top);
     EXPECT_EQ(client.bottom, tabbed.bottom);
     EXPECT_EQ(client.right, tabbed.right);

@@ -127,9 +127,7 @@ TEST(Resources, ControlsSitWhereTheTemplatesPutThem)
         ASSERT_NE(nullptr, d);
         HWND c = GetDlgItem(d, p.control);
         ASSERT_NE(nullptr, c);
-        RECT r;
-        GetWindowRect(c, &r);
-        MapWindowPoints(nullptr, d, reinterpret_cast<POINT*>(&r), 2);
+        const RECT r = gui::PlaceIn(c, d);
         RECT e = DialogUnits(d, p.x, p.y, p.w < 0 ? 0 : p.w, p.h < 0 ? 0 : p.h);
         EXPECT_EQ(e.left, r.left);
         EXPECT_EQ(e.top, r.top);

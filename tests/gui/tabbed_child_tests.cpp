@@ -96,13 +96,7 @@ struct TabbedChild : ::testing::Test {
             ASSERT_TRUE(views[i].Create(host, nullptr, nullptr, WS_CHILD | WS_CLIPSIBLINGS));
         }
     }
-    WTL::CRect Client(HWND hWnd)
-    {
-        WTL::CRect r;
-        GetWindowRect(hWnd, &r);
-        MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
+    WTL::CRect Client(HWND hWnd) { return gui::PlaceIn(hWnd, host); }
     // The height the tab area takes for the strip's font.
     int ExpectedTabAreaHeight()
     {

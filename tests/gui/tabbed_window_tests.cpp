@@ -154,9 +154,7 @@ TEST_F(TabbedWindow, EveryKindOfPageGetsItsOwnSelectedTab)
     EXPECT_TRUE(IsWindowVisible(about->dialog));
     EXPECT_FALSE(IsWindowVisible(chat->dialog));
     EXPECT_FALSE(IsWindowVisible(contacts));
-    RECT place;
-    GetWindowRect(about->dialog, &place);
-    MapWindowPoints(nullptr, tabbed.m_tabHost, reinterpret_cast<POINT*>(&place), 2);
+    const RECT place = gui::PlaceIn(about->dialog, tabbed.m_tabHost);
     EXPECT_EQ(15, place.left);
     EXPECT_EQ(15 + tabbed.m_tabHost.GetTabAreaHeight(), place.top);
 
@@ -403,10 +401,9 @@ TEST_F(TabbedWindow, TheTabHostFillsTheWindow)
     ASSERT_NE(nullptr, OpenChat("bob", L"Bob"));
     frame.MoveWindow(30, 400, 380, 300);
     tabbed.MoveWindow(0, 0, 380, 300);
-    RECT client, host;
+    RECT client;
     tabbed.GetClientRect(&client);
-    GetWindowRect(tabbed.m_tabHost, &host);
-    MapWindowPoints(nullptr, tabbed, reinterpret_cast<POINT*>(&host), 2);
+    const RECT host = gui::PlaceIn(tabbed.m_tabHost, tabbed);
     EXPECT_EQ(client.right, host.right);
     EXPECT_EQ(client.bottom, host.bottom);
     EXPECT_EQ(0, host.left);
