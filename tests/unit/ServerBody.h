@@ -60,7 +60,7 @@ public:
         bytes.insert(bytes.end(), b.begin(), b.end());
         return *this;
     }
-    Body& Blob(const Buf& b) { return Blob(Bytes(b.GetData(), b.GetData() + b.GetSize())); }
+    Body& Blob(const Buf& b) { return Blob(ToBytes(b)); }
     // UTF-16 units, then a single zero byte: the wire keeps one byte of the
     // wide terminator.
     Body& WStr(const std::wstring& s)

@@ -1,4 +1,5 @@
-// Byte strings of the tests: reproducible random content and its Buf form.
+// Byte strings of the tests: reproducible random content, and the Buf form
+// to and fro.
 #pragma once
 
 #include <cstddef>
@@ -25,3 +26,5 @@ inline Buf MakeBuf(const Bytes& b)
     out.Assign(b.data(), static_cast<int>(b.size()));
     return out;
 }
+
+inline Bytes ToBytes(const Buf& b) { return Bytes(b.GetData(), b.GetData() + b.GetSize()); }

@@ -12,11 +12,10 @@
 #include <vector>
 
 #include "CryptoCore.h"
+#include "TestBytes.h"
 #include "TestHex.h"
 
 namespace {
-
-typedef std::vector<unsigned char> Bytes;
 
 // The relay holds this key as text; the client's constant must be the same bytes.
 const char kBuiltinKeyHex[] = "e3b9131dd4b3f16db7332a2ade8cd0d459fdab550621c08da088a536b31466fb";
@@ -27,18 +26,6 @@ Bytes AesEcb(const unsigned char* key, const Bytes& plain)
     Bytes out(plain.size());
     e.ProcessData(out.data(), plain.data(), plain.size());
     return out;
-}
-
-Buf MakeBuf(const Bytes& b)
-{
-    Buf out;
-    out.Assign(b.data(), static_cast<int>(b.size()));
-    return out;
-}
-
-Bytes ToBytes(const Buf& b)
-{
-    return Bytes(b.GetData(), b.GetData() + b.GetSize());
 }
 
 // One pair of generated objects per test program: generation is slow.

@@ -279,7 +279,7 @@ TEST_F(Manager, ChatTextsAreOpenedWithTheOwnKey)
     ASSERT_TRUE(peer.EncryptForPeer(L"not for you", peerKey, other));
     Bytes damaged(cipher.GetData(), cipher.GetData() + cipher.GetSize());
     damaged[damaged.size() - 1] ^= 1;
-    for (const Bytes& c : {Bytes(other.GetData(), other.GetData() + other.GetSize()), damaged, Bytes()}) {
+    for (const Bytes& c : {ToBytes(other), damaged, Bytes()}) {
         Deliver(Body(18).Str("bob@x").Str("Bob B").Blob(c));
         EXPECT_EQ(Seen({"18:bob@x|Bob B|"}), Events());
     }

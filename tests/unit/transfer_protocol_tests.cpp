@@ -76,14 +76,14 @@ Bytes StrangerPoint()
     ChatEcies::PublicKey pub;
     Buf point;
     EXPECT_TRUE(Ecies::MakeKeyPair(rng, priv, pub) && Ecies::ExportPoint(priv, pub, point));
-    return Bytes(point.GetData(), point.GetData() + point.GetSize());
+    return ToBytes(point);
 }
 
 Bytes WrapTo(const Bytes& point, const Bytes& plain)
 {
     Buf wrapped;
     EXPECT_TRUE(Ecies::EncryptTo(MakeBuf(point), plain.data(), plain.size(), wrapped));
-    return Bytes(wrapped.GetData(), wrapped.GetData() + wrapped.GetSize());
+    return ToBytes(wrapped);
 }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
