@@ -16,12 +16,6 @@ const wchar_t kAutoLogin[] = L"AutoLogin";
 const wchar_t kAutoStart[] = L"AutoStart";
 
 const wchar_t* Flag(bool on) { return on ? L"1" : L"0"; }
-
-void StoreCredentials(const std::wstring& name, const std::wstring& password)
-{
-    GetAppConfig()->SetUserName(ToAnsi(name));
-    GetAppConfig()->SetPassword(ToAnsi(password));
-}
 }  // namespace
 
 LRESULT CLoginDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
@@ -42,6 +36,8 @@ LRESULT CLoginDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     nameCombo_.LimitText(AppConfig::kMaxSecretLength);
     passwordEdit_.LimitText(AppConfig::kMaxSecretLength);
     LoadOptions();
+    // A password an older run left in the file goes with the next save.
+    KeepPasswordOnlyForAutoSignIn();
     SetTimer(kTimerId, 100);
     GetVoIPManager()->GetHandlerRegistry().RegisterHandler(&handler_);
     autoSignInPending_ = autoSignInCheck_.GetCheck() == BST_CHECKED;
@@ -64,14 +60,22 @@ void CLoginDlg::LoadOptions()
     startWithWindowsCheck_.SetCheck(ReadUserString(kProgramKey, kAutoStart) == L"1" ? BST_CHECKED : BST_UNCHECKED);
     if (ReadUserString(kProgramKey, kAutoLogin) == L"1") {
         autoSignInCheck_.SetCheck(BST_CHECKED);
-        passwordEdit_.SetWindowText(FromAnsi(config->GetPassword()).c_str());
+        signInPassword_ = config->GetPassword();
+        passwordEdit_.SetWindowText(FromAnsi(signInPassword_).c_str());
     } else {
         autoSignInCheck_.SetCheck(BST_UNCHECKED);
     }
 }
 
+void CLoginDlg::KeepPasswordOnlyForAutoSignIn()
+{
+    GetAppConfig()->SetPassword(autoSignInCheck_.GetCheck() == BST_CHECKED ? signInPassword_ : std::string());
+}
+
 void CLoginDlg::SaveOptions()
 {
+    // The settings file is written after the dialog has gone.
+    KeepPasswordOnlyForAutoSignIn();
     WriteUserString(kProgramKey, kAutoLogin, Flag(autoSignInCheck_.GetCheck() == BST_CHECKED));
     WriteUserString(kProgramKey, kAutoStart, Flag(startWithWindowsCheck_.GetCheck() == BST_CHECKED));
     // The box is also checked without a click (on a first start): the Run
@@ -116,12 +120,14 @@ LRESULT CLoginDlg::OnSignIn(WORD, WORD, HWND, BOOL&)
         ::MessageBoxW(m_hWnd, LanguageTable[9], LanguageTable[10], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         return 0;
     }
-    StoreCredentials(name, password);
+    AppConfig* config = GetAppConfig();
+    config->SetUserName(ToAnsi(name));
+    signInPassword_ = ToAnsi(password);
+    KeepPasswordOnlyForAutoSignIn();
     VoIPManager* manager = GetVoIPManager();
     manager->GetHandlerRegistry().RegisterHandler(&handler_);
-    const AppConfig* config = GetAppConfig();
     if (manager->Start(config->GetServerHost().c_str(), kServerPort, config->GetUserName().c_str(),
-                       config->GetPassword().c_str(), config->GetPort())) {
+                       signInPassword_.c_str(), config->GetPort())) {
         started_ = true;
     } else {
         ::MessageBoxW(m_hWnd, LanguageTable[11], LanguageTable[12], MB_OK);
@@ -221,6 +227,8 @@ LRESULT CLoginDlg::OnSettings(WORD, WORD, HWND, BOOL&)
 {
     autoSignInPending_ = false;
     progress_.SetPos(0);
+    // The settings dialog saves the file.
+    KeepPasswordOnlyForAutoSignIn();
     CSettingsDlg settings;
     settings.DoModal(m_hWnd);
     return 0;

@@ -3,6 +3,8 @@
 // enrols a new device on the way, and keeps the two start options.
 #pragma once
 
+#include <string>
+
 #include "AppMessages.h"
 #include "Controls.h"
 #include "DialogImpl.h"
@@ -45,6 +47,9 @@ private:
     LRESULT OnStartWithWindows(WORD, WORD, HWND, BOOL&);
 
     void LoadOptions();
+    // The settings file keeps the password only for signing in
+    // automatically; without that it holds an empty one.
+    void KeepPasswordOnlyForAutoSignIn();
     void SaveOptions();
     void WriteRunValue();
     void SetTexts();
@@ -64,6 +69,9 @@ private:
     WTL::CStatic statusText_;
     bool started_ = false;
     bool autoSignInPending_ = false;
+    // What was signed in with last (or the saved password of an automatic
+    // sign-in), in the ANSI code page.
+    std::string signInPassword_;
     // The enrolment dialog is open: a repeated request (after a reconnect)
     // is answered by the dialog already shown.
     bool enrolling_ = false;

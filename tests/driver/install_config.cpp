@@ -4,6 +4,8 @@
 //
 // Options: --host H (primary server) --backup H --udp-port N --user U
 //          --password P --language N
+// Or --show alone: prints "user=U password=P" as the program reads them
+// from the file, and writes nothing.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +15,14 @@
 int main(int argc, char** argv)
 {
     AppConfig* config = GetAppConfig();
+    if (argc == 2 && !strcmp(argv[1], "--show")) {
+        if (!config->Load()) {
+            fprintf(stderr, "pvconf.dat could not be read\n");
+            return 1;
+        }
+        printf("user=%s password=%s\n", config->GetUserName().c_str(), config->GetPassword().c_str());
+        return 0;
+    }
     if (!config->Load()) config->SetDefaults();
     for (int i = 1; i < argc; i += 2) {
         if (i + 1 >= argc) {
@@ -35,7 +45,7 @@ int main(int argc, char** argv)
             config->SetLanguageIndex(atoi(value));
         else {
             fprintf(stderr, "usage: install_config [--host H] [--backup H] [--udp-port N] [--user U] "
-                            "[--password P] [--language N]\n");
+                            "[--password P] [--language N] | --show\n");
             return 2;
         }
     }

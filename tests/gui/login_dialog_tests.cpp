@@ -231,6 +231,8 @@ TEST_F(SignInDialog, AnAccountIsNeverLongerThanTheSettingsFileKeeps)
                        if (!SignIn()) return false;
                        TypeText(GetDlgItem(SignIn(), IDC_NAME), typed);
                        TypeText(GetDlgItem(SignIn(), IDC_PASSWORD), typed);
+                       // Kept, for signing in automatically.
+                       CheckDlgButton(SignIn(), IDC_AUTO_SIGN_IN, BST_CHECKED);
                        nameShown = ItemText(SignIn(), IDC_NAME).size();
                        passwordShown = ItemText(SignIn(), IDC_PASSWORD).size();
                        Click(SignIn(), IDC_SIGN_IN);
@@ -285,7 +287,7 @@ TEST_F(SignInDialog, SignInStartsTheCoreWithTheTypedAccountAndCancelStopsItForGo
     EXPECT_EQ(2, dialog.DoModal(nullptr));
     EXPECT_TRUE(script.Finished());
     EXPECT_EQ("alice@pelvane.test", GetAppConfig()->GetUserName());
-    EXPECT_EQ("demo", GetAppConfig()->GetPassword());
+    EXPECT_EQ("", GetAppConfig()->GetPassword()) << "not kept without automatic sign-in";
     EXPECT_TRUE(cancelEnabled);
     EXPECT_FALSE(settingsEnabled);
     EXPECT_EQ(L"", statusAfterCancel);
@@ -535,4 +537,84 @@ TEST_F(SignInDialog, StartWithWindowsFollowsItsBoxAndOkSavesTheOptions)
     EXPECT_EQ(L"1", ReadString(kProgram, L"AutoLogin"));
     EXPECT_EQ(L"0", ReadString(kProgram, L"AutoStart"));
     EXPECT_EQ(L"", ReadString(kRun, L"Pelvane"));
+}
+
+// Saves the settings file as the program does at exit, and reads it back.
+void SaveAsAtExit(AppConfig& saved)
+{
+    EXPECT_TRUE(GetAppConfig()->Save());
+    EXPECT_TRUE(saved.Load());
+}
+
+TEST_F(SignInDialog, ThePasswordIsSavedOnlyForAnAutomaticSignIn)
+{
+    struct Case {
+        const wchar_t* autoLogin;  // as saved before
+        bool typed;                // "demo" typed and Sign In pressed; else the automatic sign-in with "old"
+        bool checkedAtSignIn;
+        bool checkedAtEnd;
+        const char* saved;
+    } cases[] = {{L"0", true, false, false, ""},     {L"0", true, true, true, "demo"},
+                 {L"0", true, false, true, "demo"},  {L"1", false, true, true, "old"},
+                 {L"1", false, true, false, ""}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.autoLogin) + (c.typed ? " typed " : " automatic ") + std::to_string(c.checkedAtSignIn) +
+                     std::to_string(c.checkedAtEnd));
+        SavedUser("alice@pelvane.test", "old");
+        SaveOptions(c.autoLogin, L"0");
+        CLoginDlg login;
+        Script script({[&] {
+                           HWND d = SignIn();
+                           if (!d) return false;
+                           if (c.typed) {
+                               TypeText(GetDlgItem(d, IDC_PASSWORD), L"demo");
+                               CheckDlgButton(d, IDC_AUTO_SIGN_IN, c.checkedAtSignIn ? BST_CHECKED : BST_UNCHECKED);
+                               Click(d, IDC_SIGN_IN);
+                           }
+                           return true;
+                       },
+                       CoreReports, Do([&] {
+                           CheckDlgButton(SignIn(), IDC_AUTO_SIGN_IN, c.checkedAtEnd ? BST_CHECKED : BST_UNCHECKED);
+                           Post(VE_SignedIn);
+                       })});
+        script.Start();
+        EXPECT_EQ(1, login.DoModal(nullptr));
+        EXPECT_TRUE(script.Finished());
+        AppConfig saved;
+        SaveAsAtExit(saved);
+        EXPECT_EQ("alice@pelvane.test", saved.GetUserName());
+        EXPECT_EQ(c.saved, saved.GetPassword());
+        GetVoIPManager()->Stop();
+    }
+}
+
+TEST_F(SignInDialog, TheSettingsSaveNoPasswordWithoutAutomaticSignIn)
+{
+    SavedUser("alice@pelvane.test", "old");
+    SaveOptions(L"1", L"0");
+    AppConfig saved;
+    bool loaded = false;
+    // A password typed and signed in with, then cancelled; the box unchecked.
+    Script script({[&] {
+                       if (!SignIn()) return false;
+                       CheckDlgButton(SignIn(), IDC_AUTO_SIGN_IN, BST_UNCHECKED);
+                       return true;
+                   },
+                   CoreReports, Do([&] { Click(SignIn(), IDC_CANCEL_SIGN_IN); }),
+                   [&] { return ItemEnabled(SignIn(), IDC_SETTINGS); }, Do([&] {
+                       TypeText(GetDlgItem(SignIn(), IDC_PASSWORD), L"demo");
+                       Click(SignIn(), IDC_SETTINGS);
+                   }),
+                   [&] { return FindOwnedDialog(SignIn()) != nullptr; },
+                   Do([&] { Click(FindOwnedDialog(SignIn()), IDOK); }),
+                   [&] { return !FindOwnedDialog(SignIn()); }, Do([&] {
+                       loaded = saved.Load();
+                       PostMessageW(SignIn(), WM_CLOSE, 0, 0);
+                   })});
+    script.Start();
+    EXPECT_EQ(2, dialog.DoModal(nullptr));
+    EXPECT_TRUE(script.Finished());
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ("alice@pelvane.test", saved.GetUserName());
+    EXPECT_EQ("", saved.GetPassword());
 }

@@ -62,8 +62,10 @@ class User:
         self.hands.launch()
 
     def configure(self, *options):
-        subprocess.run(["wine", os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
-                       env=self.hands.env, cwd=self.install, check=True, stdin=subprocess.DEVNULL)
+        """Runs the installation's configuration tool; returns what it printed."""
+        return subprocess.run(["wine", os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
+                              env=self.hands.env, cwd=self.install, check=True, stdin=subprocess.DEVNULL,
+                              capture_output=True).stdout.decode("latin-1").strip()
 
     def start(self, *arguments):
         """Starts the program; returns the process."""
@@ -286,11 +288,14 @@ def two_users(s, sounds=None):
 
 
 def exit_both(users):
-    """Exit from the menu: the process ends with 0 and the frame's placement
-    is kept for the next start."""
+    """Exit from the menu: the process ends with 0, the frame's placement is
+    kept for the next start, and so is the e-mail address, but not the
+    password of a sign-in that is not automatic."""
     for u in users:
         u.ui("command", u.main, APP_EXIT)
         check(exit_code(u.ended(u.process)) == 0, "%s: Exit ends with 0" % u.hands.name)
+        saved = u.configure("--show")
+        check(saved == "user=%s@pelvane.test password=" % u.hands.name, "%s: saved %r" % (u.hands.name, saved))
         out = subprocess.run(["wine", "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
                               "MainFrameWindowPlacement"], env=u.hands.env, capture_output=True,
                              stdin=subprocess.DEVNULL).stdout.decode("latin-1")
