@@ -85,14 +85,18 @@ void CLoginDlg::SaveOptions()
 
 void CLoginDlg::WriteRunValue()
 {
+    // Not starting with Windows leaves no entry behind, not even an empty
+    // one.
+    if (startWithWindowsCheck_.GetCheck() != BST_CHECKED) {
+        DeleteUserValue(kRunKey, kRunValue);
+        return;
+    }
     wchar_t path[MAX_PATH];
     DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return;
     // Quoted, so that a folder name with a space cannot start another
     // program.
-    std::wstring command = L"\"" + std::wstring(path, n) + L"\"";
-    WriteUserString(kRunKey, kRunValue,
-                    startWithWindowsCheck_.GetCheck() == BST_CHECKED ? command : std::wstring());
+    WriteUserString(kRunKey, kRunValue, L"\"" + std::wstring(path, n) + L"\"");
 }
 
 void CLoginDlg::SetTexts()

@@ -27,3 +27,11 @@ bool WriteUserString(const wchar_t* key, const wchar_t* name, const std::wstring
     return RegSetValueExW(k.key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), bytes) ==
            ERROR_SUCCESS;
 }
+
+bool DeleteUserValue(const wchar_t* key, const wchar_t* name)
+{
+    RegistryKey k;
+    LONG result = k.OpenForWriting(HKEY_CURRENT_USER, key);
+    if (result == ERROR_SUCCESS) result = RegDeleteValueW(k.key, name);
+    return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}

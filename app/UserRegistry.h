@@ -22,6 +22,11 @@ public:
     {
         return RegOpenKeyExW(root, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
     }
+    // An existing key, for changing its values: the system's answer.
+    LONG OpenForWriting(HKEY root, const wchar_t* path)
+    {
+        return RegOpenKeyExW(root, path, 0, KEY_SET_VALUE, &key);
+    }
     // The key, made when missing, for writing and reading.
     bool Create(HKEY root, const wchar_t* path)
     {
@@ -41,3 +46,6 @@ extern const wchar_t kRunValue[];    // Pelvane
 std::wstring ReadUserString(const wchar_t* key, const wchar_t* name);
 // Creates the key when needed; false when the value could not be written.
 bool WriteUserString(const wchar_t* key, const wchar_t* name, const std::wstring& value);
+// False when the value is still there afterwards; a missing key or value is
+// already what was asked for.
+bool DeleteUserValue(const wchar_t* key, const wchar_t* name);

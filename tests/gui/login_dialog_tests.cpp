@@ -515,6 +515,22 @@ TEST_F(SignInDialog, StartWithWindowsFollowsItsBoxAndOkSavesTheOptions)
 {
     SavedUser("alice@pelvane.test", "demo");
     SaveOptions(L"0", L"0");
+    // An entry an earlier installation left goes when the dialog closes
+    // with the box off.
+    WriteString(kRun, L"Pelvane", L"\"C:\\Old\\Pelvane.exe\"");
+    {
+        CLoginDlg closed;
+        Script script({[&] {
+            if (!SignIn()) return false;
+            PostMessageW(SignIn(), WM_CLOSE, 0, 0);
+            return true;
+        }});
+        script.Start();
+        EXPECT_EQ(2, closed.DoModal(nullptr));
+        EXPECT_TRUE(script.Finished());
+    }
+    EXPECT_EQ(L"<missing>", ReadString(kRun, L"Pelvane"));
+
     std::vector<std::wstring> runValues;
     Script script({[&] {
                        if (!SignIn()) return false;
@@ -533,10 +549,10 @@ TEST_F(SignInDialog, StartWithWindowsFollowsItsBoxAndOkSavesTheOptions)
     script.Start();
     EXPECT_EQ(1, dialog.DoModal(nullptr));
     EXPECT_TRUE(script.Finished());
-    EXPECT_EQ((std::vector<std::wstring>{RunCommand(), L""}), runValues);
+    EXPECT_EQ((std::vector<std::wstring>{RunCommand(), L"<missing>"}), runValues);
     EXPECT_EQ(L"1", ReadString(kProgram, L"AutoLogin"));
     EXPECT_EQ(L"0", ReadString(kProgram, L"AutoStart"));
-    EXPECT_EQ(L"", ReadString(kRun, L"Pelvane"));
+    EXPECT_EQ(L"<missing>", ReadString(kRun, L"Pelvane"));
 }
 
 // Saves the settings file as the program does at exit, and reads it back.
