@@ -932,7 +932,11 @@ protected:
     LRESULT OnLButtonDblClk(UINT, WPARAM, LPARAM lParam, BOOL&)
     {
         const WTL::CPoint pt(lParam);
-        if (!m_rcScrollRight.PtInRect(pt) && !m_rcScrollLeft.PtInRect(pt)) NotifyItem(NM_DBLCLK, HitTest(pt), pt);
+        // A double click on a button is two clicks of it. On the close
+        // button the first click has closed a tab already; the second must
+        // not close the tab selected after it as well.
+        if (!m_rcCloseButton.PtInRect(pt) && !m_rcScrollRight.PtInRect(pt) && !m_rcScrollLeft.PtInRect(pt))
+            NotifyItem(NM_DBLCLK, HitTest(pt), pt);
         return 0;
     }
 

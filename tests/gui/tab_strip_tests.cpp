@@ -428,6 +428,11 @@ TEST_F(TabStrip, TheButtonsReportClicksThatStartAndEndOnThem)
     EXPECT_EQ(2, Of(CTCN_CLOSE)[0].first);
     EXPECT_EQ(close.x, Of(CTCN_CLOSE)[0].pt.x);
 
+    // A double click on it is one click: the second press does nothing.
+    log.clear();
+    for (UINT msg : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) Mouse(msg, close);
+    EXPECT_EQ(std::vector<int>{CTCN_CLOSE}, Codes());
+
     // Pressed, then moved away and released: nothing.
     log.clear();
     Mouse(WM_LBUTTONDOWN, close);

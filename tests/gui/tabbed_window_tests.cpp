@@ -360,6 +360,33 @@ TEST_F(TabbedWindow, StripNotificationsStepAndCloseTabs)
     EXPECT_TRUE(Pages().Freed(bob));
 }
 
+TEST_F(TabbedWindow, ADoubleClickOnTheCloseButtonClosesOneTab)
+{
+    ChatPage* alice = OpenChat("alice", L"A");
+    ChatPage* bob = OpenChat("bob", L"B");
+    ChatPage* carol = OpenChat("carol", L"C");
+    ASSERT_TRUE(alice && bob && carol);
+    Select(bob->dialog);
+    const POINT close = Strip().GetCloseButtonRect().CenterPoint();
+    ASSERT_TRUE(Strip().GetCloseButtonRect().PtInRect(close));
+    for (UINT msg : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+        Strip().SendMessage(msg, msg == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(close.x, close.y));
+    EXPECT_EQ((std::vector<std::wstring>{Text(91), L"A" + Text(94), L"C" + Text(94)}), Texts());
+    EXPECT_TRUE(Pages().Freed(bob));
+    EXPECT_FALSE(Pages().Freed(alice)) << "A's page keeps its chat history";
+
+    // A double click on a tab still closes it.
+    POINT tab = WTL::CRect(Strip().GetItem(2)->GetRect()).CenterPoint();
+    tab.x += Strip().GetScrollOffset();
+    ASSERT_EQ(2, Strip().HitTest(tab));
+    Strip().SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(tab.x, tab.y));
+    Strip().SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(tab.x, tab.y));
+    Strip().SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(tab.x, tab.y));
+    Strip().SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(tab.x, tab.y));
+    EXPECT_EQ((std::vector<std::wstring>{Text(91), L"A" + Text(94)}), Texts());
+    EXPECT_TRUE(Pages().Freed(carol));
+}
+
 TEST_F(TabbedWindow, CommandsAndCloseHideOrCloseTabs)
 {
     ChatPage* bob = OpenChat("bob", L"Bob");
