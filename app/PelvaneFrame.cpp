@@ -137,6 +137,10 @@ void CPelvaneFrame::ShowPlaceholderRow(const wchar_t* text)
 
 void CPelvaneFrame::RefreshContactList()
 {
+    // The selected contact stays selected through the rebuild, unless it
+    // has left the list.
+    std::string selected;
+    const bool keepSelection = m_contactList.IsWindow() && m_contactList.GetSelectedContact(selected);
     ClearContactList();
     ContactTable table;
     VoIPManager* manager = GetVoIPManager();
@@ -144,7 +148,10 @@ void CPelvaneFrame::RefreshContactList()
     for (const auto& entry : table.Entries())
         AddContactRow(FromAnsi(entry.second.secondText).c_str(), FromAnsi(entry.second.name).c_str(), L"", L"",
                       kContactUnreachable);
-    if (m_contactList.IsWindow()) m_contactList.SortItems();
+    if (m_contactList.IsWindow()) {
+        m_contactList.SortItems();
+        if (keepSelection) m_contactList.SelectContact(selected);
+    }
     manager->SendContactQueries();
 }
 

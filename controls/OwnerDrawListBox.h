@@ -108,18 +108,22 @@ public:
 
     void ResetContent()
     {
+        const bool hadSelection = this->GetCurSel() >= 0;
         ShowActionButtons(SW_HIDE);
         while (this->GetCount() > 0) {
             delete GetRow(0);
             this->DeleteString(0);
         }
+        if (hadSelection) TellSelectionChanged();
     }
 
     // Rebuilds the rows: reachable contacts first, then every other one as
-    // unreachable, each group in display-text order. The selection stays at
-    // its index.
+    // unreachable, each group in display-text order. The selection stays on
+    // its contact, wherever the row moved: the row's buttons act on it.
     void SortItems()
     {
+        std::string selectedContact;
+        const bool keepSelection = GetSelectedContact(selectedContact);
         std::vector<SortedContactRow> reachable, others;
         for (int i = 0, count = this->GetCount(); i < count; ++i) {
             std::wstring text = this->GetText(i);
@@ -128,7 +132,6 @@ public:
                                     text};
             (sorted.row.status == kContactReachable ? reachable : others).push_back(sorted);
         }
-        const int selection = this->GetCurSel();
         // Each change would update the scroll bar at once; a few hundred
         // rows took seconds. (Asked only of a shown list: redrawing on
         // shows a window.)
@@ -141,9 +144,33 @@ public:
             AddItem(s.text.c_str(), ToWideText(s.row.contactName).c_str(), kContactReachable);
         for (const SortedContactRow& s : others)
             AddItem(s.text.c_str(), ToWideText(s.row.contactName).c_str(), kContactUnreachable);
-        if (selection >= 0) this->SetCurSel(selection);
+        if (keepSelection) SelectContact(selectedContact);
         if (shown) this->SetRedraw(TRUE);
         this->Invalidate(FALSE);
+    }
+
+    // The account name of the selected row (empty for a row without a
+    // record); false when no row is selected.
+    bool GetSelectedContact(std::string& contactName) const
+    {
+        const int selection = this->GetCurSel();
+        if (selection < 0) return false;
+        const ContactRow* row = GetRow(selection);
+        contactName = row ? row->contactName : std::string();
+        return true;
+    }
+
+    // Selects the first row of that contact; none when no row has it.
+    void SelectContact(const std::string& contactName)
+    {
+        int found = -1;
+        for (int i = 0, count = this->GetCount(); i < count && found < 0; ++i) {
+            const ContactRow* row = GetRow(i);
+            if (row && row->contactName == contactName) found = i;
+        }
+        if (found == this->GetCurSel()) return;
+        this->SetCurSel(found);
+        TellSelectionChanged();
     }
 
     void ShowActionButtons(int showCommand)
@@ -182,6 +209,14 @@ public:
     void DeleteItem(LPDELETEITEMSTRUCT) {}
 
 private:
+    // The page repaints and remembers the selected index when the list
+    // tells it of a change; the list's own changes are told the same way.
+    void TellSelectionChanged()
+    {
+        ::SendMessageW(this->GetParent(), WM_COMMAND, MAKEWPARAM(this->GetDlgCtrlID(), LBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(this->m_hWnd));
+    }
+
     // Sets a row's height for its selection; the list repaints only when it
     // changes, so painting does not ask for painting again.
     int SetRowHeight(int index, bool selected)

@@ -160,16 +160,23 @@ TEST_F(ContactListTest, TextsEqualButForCaseKeepTheirOrder)
     EXPECT_EQ("second", list.GetRow(1)->contactName);
 }
 
-TEST_F(ContactListTest, TheSelectionStaysAtItsIndex)
+TEST_F(ContactListTest, TheSelectionStaysOnItsContact)
 {
-    list.AddItem(L"bob", L"bob", 1);
-    list.AddItem(L"carol", L"carol", 1);
-    list.AddItem(L"adam", L"adam", 0);
+    list.AddItem(L"bob", L"bob@mail", 1);
+    list.AddItem(L"carol", L"carol@mail", 1);
+    list.AddItem(L"adam", L"adam@mail", 0);
     list.SetCurSel(2);
     list.SortItems();
     EXPECT_EQ(L"adam", list.GetText(0));
-    EXPECT_EQ(2, list.GetCurSel());
-    EXPECT_EQ(L"carol", list.GetText(2)) << "the row at the index, not the same contact";
+    EXPECT_EQ(0, list.GetCurSel()) << "the same contact, not the row at the index";
+    list.GetRow(0)->status = kContactUnreachable;
+    list.SortItems();
+    EXPECT_EQ((std::vector<std::wstring>{L"adam", L"bob", L"carol"}), Texts());
+    EXPECT_EQ(0, list.GetCurSel());
+
+    list.SetCurSel(-1);
+    list.SortItems();
+    EXPECT_EQ(-1, list.GetCurSel()) << "no selection stays none";
 }
 
 TEST_F(ContactListTest, LargeGroupsLoseNoRow)

@@ -235,6 +235,42 @@ TEST_F(MainFrame, AContactsStateMovesItsRowAndAnUnknownNameNothing)
     EXPECT_EQ(kContactReachable, StatusOf(0));
 }
 
+TEST_F(MainFrame, TheRowButtonsActOnTheSelectedContactWhereverItsRowMoved)
+{
+    dlgtest::DeliverContactList({{"alice@pelvane.test", "Alice Archer"}, {"bob@pelvane.test", "Bob Baker"},
+                                 {"carol@pelvane.test", "Carol Cooper"}});
+    // The list told as changed.
+    frame.ProcessEvents();
+    Deliver(VE_ContactState, VoipEventTextInt{"carol@pelvane.test", kContactReachable});
+    ASSERT_EQ((std::vector<std::wstring>{L"Carol Cooper", L"Alice Archer", L"Bob Baker"}), Rows());
+    // The user picks Carol's row.
+    frame.m_contactList.SetCurSel(0);
+    frame.m_contactListDlg->SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CONTACT_LIST, LBN_SELCHANGE),
+                                        reinterpret_cast<LPARAM>(frame.m_contactList.m_hWnd));
+
+    Deliver(VE_ContactState, VoipEventTextInt{"alice@pelvane.test", kContactReachable});
+    ASSERT_EQ((std::vector<std::wstring>{L"Alice Archer", L"Carol Cooper", L"Bob Baker"}), Rows());
+    EXPECT_EQ(1, frame.m_contactList.GetCurSel());
+    EXPECT_EQ(1, frame.m_contactListDlg->m_lastSelection) << "the page knows where the selection went";
+    frame.m_contactList.SendMessage(WM_COMMAND, MAKEWPARAM(IDC_CHAT_BUTTON, BN_CLICKED), 0);
+    ASSERT_EQ(1u, frame.m_tabbedWnd.m_chatPages.size());
+    const ChatPage* page = static_cast<ChatPage*>(frame.m_tabbedWnd.m_chatPages.begin()->second);
+    EXPECT_EQ("carol@pelvane.test", page->contactName);
+    EXPECT_EQ(L"Carol Cooper", page->displayText);
+
+    // A new list from the server: rebuilt, sorted, still on Carol; once she
+    // has left it, on nobody.
+    dlgtest::DeliverContactList({{"dave@pelvane.test", "Dave Dunn"}, {"carol@pelvane.test", "Carol Cooper"},
+                                 {"alice@pelvane.test", "Alice Archer"}});
+    frame.ProcessEvents();
+    ASSERT_EQ((std::vector<std::wstring>{L"Alice Archer", L"Carol Cooper", L"Dave Dunn"}), Rows());
+    EXPECT_EQ(1, frame.m_contactList.GetCurSel());
+    dlgtest::DeliverContactList({{"alice@pelvane.test", "Alice Archer"}, {"bob@pelvane.test", "Bob Baker"}});
+    frame.ProcessEvents();
+    EXPECT_EQ(-1, frame.m_contactList.GetCurSel());
+    EXPECT_EQ(-1, frame.m_contactListDlg->m_lastSelection) << "a click on row 1 is a change again";
+}
+
 TEST_F(MainFrame, CallEventsSetTheFrameState)
 {
     const struct {
