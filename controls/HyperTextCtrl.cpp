@@ -408,7 +408,9 @@ void CHyperTextCtrlT<TBase>::OnLButtonDown(LPARAM lParam)
     const int piece = PieceUnder(lParam);
     if (piece == kNoPiece) return;
     const int run = m_visible.Pieces()[piece].run;
-    if (run != kNoRun) OpenRunTarget(m_model.Runs()[run]);
+    // Only links open. A styled stretch (a line's sender and time) is
+    // text, whatever target it carries.
+    if (run != kNoRun && !m_model.Runs()[run].isStatic) OpenRunTarget(m_model.Runs()[run]);
 }
 
 template <class TBase>

@@ -56,7 +56,7 @@ public:
     // Appends plain text, whose links become runs.
     void AppendText(const std::wstring& text, bool redraw);
     // Appends text as one run of its own: a link to target, or with
-    // isStatic a stretch in colour and bold that still opens target.
+    // isStatic a stretch in colour and bold that opens nothing.
     void AppendStyledText(const std::wstring& text, const std::wstring& tooltip, const std::wstring& target,
                           const std::wstring& directory, COLORREF colour, bool isStatic, bool redraw);
 
