@@ -6,6 +6,7 @@
 #include "AppMessages.h"
 #include "Controls.h"
 #include "DialogImpl.h"
+#include "ModalGuard.h"
 #include "VoIPMsgHandler.h"
 #include "resource.h"
 
@@ -64,7 +65,10 @@ private:
     WTL::CStatic statusText_;
     bool started_ = false;
     bool autoSignInPending_ = false;
-    // The enrolment dialog is open: a repeated request (after a reconnect)
-    // is answered by the dialog already shown.
-    bool enrolling_ = false;
+    // The dialog's own boxes and dialogs: no event is taken while one is
+    // open.
+    ModalGuard modal_;
+    // An enrolment succeeded and its success is still queued: requests for
+    // one before it are answered.
+    bool enrolled_ = false;
 };

@@ -241,7 +241,10 @@ LRESULT CPelvaneFrame::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT CPelvaneFrame::OnSettings(WORD, WORD, HWND, BOOL&)
 {
     CSettingsDlg settings;
-    settings.DoModal(m_hWnd);
+    {
+        ModalGuard::Scope open(m_modal);
+        settings.DoModal(m_hWnd);
+    }
     if (settings.serverChanged) GetVoIPManager()->ResetSession();
     // The language may have changed: every text of the frame is read anew.
     RebuildMenus();
@@ -255,6 +258,7 @@ LRESULT CPelvaneFrame::OnSettings(WORD, WORD, HWND, BOOL&)
 
 LRESULT CPelvaneFrame::OnAddContact(WORD, WORD, HWND, BOOL&)
 {
+    ModalGuard::Scope open(m_modal);
     CAddContactDlg addContact;
     addContact.DoModal(m_hWnd);
     return 0;

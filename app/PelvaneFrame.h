@@ -14,6 +14,7 @@
 #include "CommandBar.h"
 #include "ContactListDlg.h"
 #include "Frame.h"
+#include "ModalGuard.h"
 #include "TabbedWnd.h"
 #include "VoIPMsgHandler.h"
 #include "resource.h"
@@ -128,6 +129,10 @@ private:
     // conversation window; firstText is a text that came with it, or null.
     void OpenChatPage(const std::wstring& displayText, const std::string& contactName, const wchar_t* firstText);
     void ToggleBar(HWND bar, UINT command);
+
+    // The frame's own boxes and dialogs: no event is taken while one is
+    // open.
+    ModalGuard m_modal;
 
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);

@@ -13,6 +13,7 @@
 
 #include "AppConfig.h"
 #include "DialogTestKit.h"
+#include "FrameTest.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
 #include "PelvaneFrame.h"
@@ -28,35 +29,20 @@ using namespace testpages;
 using dlgtest::Script;
 
 namespace {
-std::vector<std::wstring> g_played;
-BOOL WINAPI RecordSound(LPCWSTR path, UINT)
-{
-    g_played.push_back(path ? path : L"");
-    return TRUE;
-}
 
-struct MainFrame : dlgtest::DialogTest {
-    CPelvaneFrame frame;
-
+struct MainFrame : dlgtest::FrameTest {
     void SetUp() override
     {
-        DialogTest::SetUp();
+        FrameTest::SetUp();
         Pages().Reset();
-        g_played.clear();
-        GetSoundSet()->SetPlayer(RecordSound);
         GetAppConfig()->SetDeviceName("Desk");
         dlgtest::DeliverContactList({{"bob@pelvane.test", "Bob Baker"}, {"carol@pelvane.test", "Carol Cooper"}});
-        RECT r = {20, 20, 20 + 420, 20 + 520};
-        ASSERT_TRUE(frame.CreateEx(nullptr, &r));
-        frame.ShowWindow(SW_SHOWNOACTIVATE);
-        gui::PumpMessages(30);
+        ASSERT_TRUE(OpenFrame());
     }
     void TearDown() override
     {
-        if (frame.IsWindow()) frame.DestroyWindow();
-        GetSoundSet()->SetPlayer(nullptr);
+        FrameTest::TearDown();
         LoadLanguage(0);
-        DialogTest::TearDown();
     }
 
     // Posts as the core does and lets the frame take it, as its timer would.
@@ -302,14 +288,14 @@ TEST_F(MainFrame, AChatFromAContactWithoutAPageOpensOneWithTheMessage)
     EXPECT_EQ(L"Bob Baker", page->lines[0].name);
     EXPECT_EQ(L"hello", page->lines[0].text);
     EXPECT_FALSE(page->lines[0].own);
-    ASSERT_EQ(1u, g_played.size());
-    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kMessage)), g_played[0]);
+    ASSERT_EQ(1u, dlgtest::PlayedSounds().size());
+    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kMessage)), dlgtest::PlayedSounds()[0]);
 
     // The page takes the second from its own queue.
     Deliver(VE_ChatText, VoipEventChat("bob@pelvane.test", "Bob Baker", L"again"));
     EXPECT_EQ(1u, frame.m_tabbedWnd.m_chatPages.size());
     EXPECT_EQ(1u, page->lines.size());
-    EXPECT_EQ(2u, g_played.size());
+    EXPECT_EQ(2u, dlgtest::PlayedSounds().size());
 }
 
 TEST_F(MainFrame, ARefusedLoginDropsTheConnection)
@@ -348,6 +334,89 @@ TEST_F(MainFrame, AFileOfferIsAskedAboutAndDeclined)
     EXPECT_TRUE(frame.m_tabbedWnd.m_fileTransferPages.empty());
 }
 
+TEST_F(MainFrame, EventsWaitWhileTheOfferBoxOrTheSaveDialogIsOpen)
+{
+    Deliver(VE_Connected);
+    frame.OpenContactPage(L"", L"", kPageAbout);
+    ASSERT_EQ(2, TabCount());
+    HWND owner = frame;
+    auto frameWindow = [owner] { return owner; };
+    // What the frame shows and is while one of its boxes or dialogs is open.
+    struct Seen {
+        size_t open = 0;
+        int32_t state = 0;
+        int tabs = 0;
+    } duringFirst, duringSave, duringSecond;
+    auto look = [&](Seen& seen) -> Script::Step {
+        Script::Step count = dlgtest::CountOpenAfter(frameWindow, 400, &seen.open);
+        Seen* into = &seen;
+        return [this, count, into] {
+            if (!count()) return false;
+            into->state = frame.m_frameState;
+            into->tabs = TabCount();
+            return true;
+        };
+    };
+    dlgtest::ShownBox first, second;
+    HWND saveDialog = nullptr;
+    Script script({// The session is reset while the first box is open.
+                   [owner] { return dlgtest::FindOwnedDialog(owner) != nullptr; },
+                   dlgtest::Do([] { dlgtest::Post(VE_SessionReset); }), look(duringFirst),
+                   dlgtest::AnswerBox(frameWindow, &first, IDOK),
+                   [&] {
+                       HWND d = dlgtest::FindOwnedDialog(owner);
+                       if (!d || dlgtest::ReadBox(d).caption == first.caption) return false;
+                       saveDialog = d;
+                       return true;
+                   },
+                   look(duringSave), dlgtest::Do([&] {
+                       PostMessageW(saveDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                   }),
+                   look(duringSecond), dlgtest::AnswerBox(frameWindow, &second, IDCANCEL)});
+    script.Start();
+    // Two offers together; the frame takes the first, as on its timer.
+    GetVoIPManager()->GetHandlerRegistry().Broadcast(
+        VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"notes.txt", 1234});
+    GetVoIPManager()->GetHandlerRegistry().Broadcast(
+        VE_FileOffer, VoipEventFileOffer{"carol@pelvane.test", "Carol Cooper", "id-2", L"plan.pdf", 99});
+    frame.ProcessEvents();
+    EXPECT_TRUE(gui::PumpUntil([&] { return script.Finished() && frame.m_frameState == kFrameOffline; }));
+
+    EXPECT_EQ(L"Bob Baker wants to send you the file \"notes.txt\" (1234 bytes). Do you want to receive it?",
+              first.text);
+    EXPECT_EQ(L"Carol Cooper wants to send you the file \"plan.pdf\" (99 bytes). Do you want to receive it?",
+              second.text);
+    // One at a time, with the session as it was until the last one closed.
+    for (const Seen* seen : {&duringFirst, &duringSave, &duringSecond}) {
+        EXPECT_EQ(1u, seen->open);
+        EXPECT_EQ(kFrameIdle, seen->state);
+        EXPECT_EQ(2, seen->tabs);
+    }
+    EXPECT_EQ(1, TabCount());
+    EXPECT_TRUE(frame.m_tabbedWnd.m_fileTransferPages.empty());
+}
+
+TEST_F(MainFrame, AnOfferWaitsForTheSettingsDialog)
+{
+    HWND owner = frame;
+    auto frameWindow = [owner] { return owner; };
+    size_t openWithSettings = 0;
+    dlgtest::ShownBox offer;
+    Script script({[owner] { return dlgtest::FindOwnedDialog(owner) != nullptr; }, dlgtest::Do([] {
+                       GetVoIPManager()->GetHandlerRegistry().Broadcast(
+                           VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"a.txt", 5});
+                   }),
+                   dlgtest::CountOpenAfter(frameWindow, 400, &openWithSettings), dlgtest::Do([owner] {
+                       PostMessageW(dlgtest::FindOwnedDialog(owner), WM_CLOSE, 0, 0);
+                   }),
+                   dlgtest::AnswerBox(frameWindow, &offer, IDCANCEL)});
+    script.Start();
+    frame.SendMessage(WM_COMMAND, ID_SETTINGS);
+    EXPECT_TRUE(gui::PumpUntil([&] { return script.Finished(); }));
+    EXPECT_EQ(1u, openWithSettings);
+    EXPECT_EQ(std::wstring(LanguageTable[28]), offer.caption);
+}
+
 TEST_F(MainFrame, TheFatalEventEndsTheLoopWithMinusOne)
 {
     dlgtest::ShownBox seen = DeliverAnswering(VE_Fatal);
@@ -376,8 +445,8 @@ TEST_F(MainFrame, TheCallActionIsRefusedWhileACallRunsOrIsBeingSetUp)
     CallPage* page = static_cast<CallPage*>(frame.m_tabbedWnd.m_callPages.begin()->second);
     EXPECT_TRUE(page->outgoing);
     EXPECT_EQ("bob@pelvane.test", page->contactName);
-    ASSERT_EQ(1u, g_played.size());
-    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kCallerDialing)), g_played[0]);
+    ASSERT_EQ(1u, dlgtest::PlayedSounds().size());
+    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kCallerDialing)), dlgtest::PlayedSounds()[0]);
 
     const struct {
         bool pageActive;
