@@ -5,6 +5,7 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "SoundSet.h"
 #include "TrayNotifyIcon.h"
 #include "VoIPManager.h"
+#include "WebAddress.h"
 #include "WideText.h"
 
 namespace {
@@ -23,6 +25,18 @@ namespace {
 const double kOwnVersion = 4.4;
 
 bool IsNumberedInstance() { return GetAppConfig()->GetInstanceIndex() != -1; }
+
+// The program the user's system opens web addresses with; the stock browser
+// when none is registered.
+std::wstring WebBrowser()
+{
+    wchar_t program[MAX_PATH * 4] = L"";
+    DWORD size = sizeof(program) / sizeof(program[0]);
+    if (SUCCEEDED(::AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, L"http", L"open", program, &size)) &&
+        program[0])
+        return program;
+    return L"iexplore.exe";
+}
 
 // A file dialog's buffer: a path of any length the shell hands back.
 struct FileChoice {
@@ -171,9 +185,12 @@ void CPelvaneFrame::OnUpdateNotice(const TextPair& notice)
 {
     if (std::atof(notice.first.c_str()) <= kOwnVersion) return;
     const std::wstring address = FromAnsi(notice.second);
+    // The address is the server's word: anything but a web address could
+    // name a program or a file to open, so nothing else is offered.
+    if (!IsWebAddress(address)) return;
     const std::wstring question = FormatWithText(LanguageTable[24], address);
     if (m_modal.Box(m_hWnd, question.c_str(), LanguageTable[18], MB_YESNO | MB_ICONINFORMATION) == IDYES)
-        ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+        m_runProgram(nullptr, L"open", WebBrowser().c_str(), (L"\"" + address + L"\"").c_str(), nullptr, SW_SHOW);
 }
 
 void CPelvaneFrame::OpenContactPage(const wchar_t* displayText, const wchar_t* contactName, int kind)

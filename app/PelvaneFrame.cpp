@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "AddContactDlg.h"
 #include "LanguageTable.h"
@@ -35,7 +36,7 @@ LRESULT CALLBACK ContactListClickProc(HWND window, UINT message, WPARAM wParam, 
 
 CPelvaneFrame::CPelvaneFrame()
     : m_contactListDlg(nullptr), m_menu(nullptr), m_frameState(kFrameIdle), m_callRequested(false),
-      m_connected(false)
+      m_connected(false), m_runProgram(::ShellExecuteW)
 {
 }
 

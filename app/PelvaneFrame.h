@@ -33,6 +33,9 @@ enum ContactPageKind : int32_t { kPageCall = 0, kPageChat = 1, kPageSendFile = 2
 
 const UINT WM_TRAY_NOTIFY = WM_USER + 100;
 
+// ShellExecuteW's form: how the frame runs another program.
+typedef HINSTANCE(WINAPI* RunProgramProc)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+
 class CPelvaneFrame : public WTL::CFrameWindowImpl<CPelvaneFrame>,
                       public WTL::CUpdateUI<CPelvaneFrame>,
                       public WTL::CToolBarHelper<CPelvaneFrame>,
@@ -63,6 +66,8 @@ public:
     bool m_connected;
     // The caller of the last incoming call, until its media connects.
     TextPair m_incomingCall;
+    // Runs the browser for an update's address (ShellExecuteW).
+    RunProgramProc m_runProgram;
 
     // The one way from a contact action to a page; the contact name reaches
     // the page in the ANSI code page.

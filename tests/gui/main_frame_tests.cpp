@@ -322,6 +322,80 @@ TEST_F(MainFrame, OnlyANewerVersionIsOffered)
     }
 }
 
+namespace {
+// What the frame would have run, by ShellExecuteW's arguments.
+struct Run {
+    std::wstring verb, program, arguments;
+    int show;
+};
+std::vector<Run> g_runs;
+HINSTANCE WINAPI RecordRun(HWND, LPCWSTR verb, LPCWSTR program, LPCWSTR arguments, LPCWSTR, INT show)
+{
+    g_runs.push_back({verb ? verb : L"", program ? program : L"", arguments ? arguments : L"", show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+
+std::wstring Lower(std::wstring text)
+{
+    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The command this system opens web addresses with, in lower case; the
+// stock browser's name when none is registered.
+std::wstring WebCommand()
+{
+    wchar_t command[1024];
+    DWORD size = sizeof(command);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, RRF_RT_REG_SZ, nullptr, command,
+                     &size) != ERROR_SUCCESS)
+        return L"iexplore.exe";
+    return Lower(command);
+}
+}  // namespace
+
+TEST_F(MainFrame, AnUpdateOffersOnlyAWebAddressAndGivesItToTheBrowser)
+{
+    frame.m_runProgram = RecordRun;
+    const struct {
+        const char* address;
+        bool offered;
+    } cases[] = {
+        {"file:///C:/windows/system32/calc.exe", false},
+        {"C:\\windows\\system32\\calc.exe", false},
+        {"\\\\server\\share\\setup.exe", false},
+        {"setup.exe", false},
+        {"ftp://pelvane.test/setup.exe", false},
+        {"http://", false},
+        // A quote or a space would end the browser's argument.
+        {"http://pelvane.test/a\" --flag \"b", false},
+        {"https://pelvane.test/new version", false},
+        {"http://pelvane.test/update", true},
+        {"HTTPS://Pelvane.test/Update?v=5", true},
+    };
+    const std::wstring webCommand = WebCommand();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        g_runs.clear();
+        const std::wstring address = FromAnsi(c.address);
+        const dlgtest::ShownBox seen =
+            Answering([&] { Deliver(VE_UpdateNotice, TextPair{"5", c.address}); }, IDYES);
+        if (!c.offered) {
+            EXPECT_EQ(L"", seen.text);
+            EXPECT_TRUE(g_runs.empty());
+            continue;
+        }
+        EXPECT_EQ(FormatWithText(LanguageTable[24], address), seen.text);
+        ASSERT_EQ(1u, g_runs.size());
+        EXPECT_EQ(L"open", g_runs[0].verb);
+        // The browser runs, with the address as its one argument.
+        EXPECT_FALSE(g_runs[0].program.empty());
+        EXPECT_NE(std::wstring::npos, webCommand.find(Lower(g_runs[0].program))) << g_runs[0].program;
+        EXPECT_EQ(L"\"" + address + L"\"", g_runs[0].arguments);
+        EXPECT_EQ(SW_SHOW, g_runs[0].show);
+    }
+}
+
 TEST_F(MainFrame, AFileOfferIsAskedAboutAndDeclined)
 {
     const dlgtest::ShownBox seen = Answering(
