@@ -47,12 +47,12 @@ LRESULT CAddContactDlg::OnAdd(WORD, WORD, HWND, BOOL&)
 {
     std::string name = ToAnsi(GetWindowTextLimited(nameEdit_, kMaxNameUnits));
     if (name.empty()) {
-        ::MessageBoxW(m_hWnd, LanguageTable[79], LanguageTable[80], MB_ICONEXCLAMATION);
+        boxes_.Box(m_hWnd, LanguageTable[79], LanguageTable[80], MB_ICONEXCLAMATION);
         return 0;
     }
     if (IsListed(name)) {
-        ::MessageBoxW(m_hWnd, FormatWithText(LanguageTable[140], FromAnsi(name)).c_str(), LanguageTable[76],
-                    MB_ICONEXCLAMATION);
+        boxes_.Box(m_hWnd, FormatWithText(LanguageTable[140], FromAnsi(name)).c_str(), LanguageTable[76],
+                   MB_ICONEXCLAMATION);
         return 0;
     }
     pendingName_ = name;
@@ -63,17 +63,18 @@ LRESULT CAddContactDlg::OnAdd(WORD, WORD, HWND, BOOL&)
 
 LRESULT CAddContactDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 {
+    if (boxes_.IsOpen()) return 0;
     std::unique_ptr<VoipEvent> event(handler_.PopEvent());
     if (!event) return 0;
     switch (event->GetKind()) {
     case VE_SessionReset:
-        ::MessageBoxW(m_hWnd, LanguageTable[74], LanguageTable[75], MB_ICONEXCLAMATION);
+        boxes_.Box(m_hWnd, LanguageTable[74], LanguageTable[75], MB_ICONEXCLAMATION);
         EndDialog(2);
         break;
     case VE_AddContactFailed: {
         TextPair* refusal = event->Payload<TextPair>();
         if (refusal && !pendingName_.empty() && refusal->first == pendingName_) {
-            ::MessageBoxW(m_hWnd, LanguageTable[138], LanguageTable[76], MB_ICONEXCLAMATION);
+            boxes_.Box(m_hWnd, LanguageTable[138], LanguageTable[76], MB_ICONEXCLAMATION);
             SetWaiting(false);
         }
         break;
@@ -81,7 +82,7 @@ LRESULT CAddContactDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
     case VE_AddContactDone: {
         VoipEventText* added = event->Payload<VoipEventText>();
         if (added && !pendingName_.empty() && added->text == pendingName_) {
-            ::MessageBoxW(m_hWnd, LanguageTable[77], LanguageTable[78], MB_OK);
+            boxes_.Box(m_hWnd, LanguageTable[77], LanguageTable[78], MB_OK);
             EndDialog(1);
         }
         break;

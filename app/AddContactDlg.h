@@ -5,6 +5,7 @@
 #include <string>
 
 #include "DialogImpl.h"
+#include "ModalGuard.h"
 #include "VoIPMsgHandler.h"
 #include "resource.h"
 
@@ -42,4 +43,6 @@ private:
     ATL::CWindow statusText_;
     ATL::CWindow nameEdit_;
     ATL::CWindow addButton_;
+    // The dialog's boxes: no event is taken while one is open.
+    ModalGuard boxes_;
 };

@@ -103,6 +103,19 @@ void CChatDlg::SetHosts(CTabHost* tabHost, CPelvaneFrame* frame)
 {
     m_tabHost = tabHost;
     m_frame = frame;
+    if (!frame) {
+        Registry().RegisterHandler(&m_handler);
+        return;
+    }
+    // The contact's texts the frame holds but has not taken yet were
+    // broadcast before this page listened, to the frame alone: the page
+    // takes copies of them as it registers, and the frame, finding the page
+    // when it takes them, leaves them to it.
+    const std::string contact = m_contactName;
+    Registry().RegisterHandler(&m_handler, *frame, [contact](const VoipEvent& event) {
+        const VoipEventChat* chat = event.Payload<VoipEventChat>();
+        return chat && chat->first == contact;
+    });
 }
 
 WTL::CBitmap* CChatDlg::GetParentBackground() { return m_tabHost ? m_tabHost->GetBackgroundBitmap() : nullptr; }
@@ -162,8 +175,8 @@ LRESULT CChatDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&)
     m_inputPanel.m_host = &m_childBackground;
     m_inputPanel.Create(m_hWnd);
 
-    Registry().RegisterHandler(&m_handler);
-    // The key is at hand before the first text is sent.
+    // The page registers for the core's events once it knows the frame
+    // (SetHosts). The key is at hand before the first text is sent.
     GetChatCore()->RequestPeerKey(m_contactName);
     return TRUE;
 }

@@ -67,6 +67,9 @@ public:
     virtual void MarkEnded() = 0;
 };
 
+// A chat page listens to the core from SetHosts on, taking with it the
+// contact's texts still waiting in the frame's queue: each text reaches it
+// once, from the frame's hand (the one that opened it) or from its queue.
 class CChatPage : public CConversationPage {
 public:
     // The contact's account name (ANSI code page).

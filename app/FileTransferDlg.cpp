@@ -120,7 +120,7 @@ bool CFileTransferDlg::IsThisTransfer(const std::string& transferId) const
 
 LRESULT CFileTransferDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 {
-    if (boxOpen_ || closed_) return 0;
+    if (boxes_.IsOpen() || closed_) return 0;
     std::unique_ptr<VoipEvent> event(handler_.PopEvent());
     if (!event) return 0;
     switch (event->GetKind()) {
@@ -169,22 +169,19 @@ void CFileTransferDlg::AskCancel()
 {
     // Asked again while a box of the page is open (the session was reset
     // meanwhile): the page stays; the open box decides.
-    if (boxOpen_ || closed_) return;
-    boxOpen_ = true;
-    const int answer = ::MessageBoxW(m_hWnd, LanguageTable[kCancelQuestion], LanguageTable[kBoxCaption],
-                                     MB_YESNO | MB_ICONQUESTION);
-    boxOpen_ = false;
-    if (answer != IDYES) return;
+    if (boxes_.IsOpen() || closed_) return;
+    if (boxes_.Box(m_hWnd, LanguageTable[kCancelQuestion], LanguageTable[kBoxCaption], MB_YESNO | MB_ICONQUESTION) !=
+        IDYES)
+        return;
     GetVoIPManager()->CancelFileTransfer(transferId_);
     EndWithBox(LanguageTable[kCancelled]);
 }
 
 void CFileTransferDlg::ShowBox(const wchar_t* text)
 {
-    boxOpen_ = true;
+    ModalGuard::Scope open(boxes_);
     CMsgBox box(text);
     box.DoModal(m_hWnd);
-    boxOpen_ = false;
 }
 
 void CFileTransferDlg::EndWithBox(const wchar_t* text)

@@ -10,6 +10,7 @@
 #include "BackgroundDlg.h"
 #include "BmpBtn.h"
 #include "ConversationPages.h"
+#include "ModalGuard.h"
 #include "VoIPMsgHandler.h"
 
 class CFileTransferDlg : public CBackgroundDlg<CFileTransferDlg>, public CFileTransferPage {
@@ -78,9 +79,8 @@ private:
     bool sending_;
     bool offerPending_;
     CTabHost* host_ = nullptr;
-    // A box of the page is open: its modal loop still runs the page's
-    // timer, which must leave the events queued meanwhile.
-    bool boxOpen_ = false;
+    // The page's boxes.
+    ModalGuard boxes_;
     bool closed_ = false;
 };
 

@@ -5,6 +5,7 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlwapi.h>
 
 #include <cstdlib>
 #include <memory>
@@ -16,6 +17,7 @@
 #include "SoundSet.h"
 #include "TrayNotifyIcon.h"
 #include "VoIPManager.h"
+#include "WebAddress.h"
 #include "WideText.h"
 
 namespace {
@@ -23,6 +25,18 @@ namespace {
 const double kOwnVersion = 4.4;
 
 bool IsNumberedInstance() { return GetAppConfig()->GetInstanceIndex() != -1; }
+
+// The program the user's system opens web addresses with; the stock browser
+// when none is registered.
+std::wstring WebBrowser()
+{
+    wchar_t program[MAX_PATH * 4] = L"";
+    DWORD size = sizeof(program) / sizeof(program[0]);
+    if (SUCCEEDED(::AssocQueryStringW(ASSOCF_NOTRUNCATE, ASSOCSTR_EXECUTABLE, L"http", L"open", program, &size)) &&
+        program[0])
+        return program;
+    return L"iexplore.exe";
+}
 
 // A file dialog's buffer: a path of any length the shell hands back.
 struct FileChoice {
@@ -46,6 +60,7 @@ struct FileChoice {
 
 void CPelvaneFrame::ProcessEvents()
 {
+    if (m_modal.IsOpen()) return;
     std::unique_ptr<VoipEvent> event(PopEvent());
     if (event) HandleEvent(*event);
 }
@@ -69,7 +84,7 @@ void CPelvaneFrame::HandleEvent(VoipEvent& event)
         ShowPlaceholderRow(LanguageTable[23]);
         break;
     case VE_Fatal:
-        ::MessageBoxW(m_hWnd, LanguageTable[26], LanguageTable[25], MB_OK);
+        m_modal.Box(m_hWnd, LanguageTable[26], LanguageTable[25], MB_OK);
         ::PostQuitMessage(-1);
         break;
     case VE_ContactsChanged:
@@ -79,7 +94,7 @@ void CPelvaneFrame::HandleEvent(VoipEvent& event)
         if (const VoipEventValue* reply = event.Payload<VoipEventValue>()) {
             m_frameState = reply->value == 0 ? kFrameCallSetUp : kFrameIdle;
             if (reply->value == 1 && !IsNumberedInstance())
-                ::MessageBoxW(m_hWnd, LanguageTable[96], LanguageTable[20], MB_OK);
+                m_modal.Box(m_hWnd, LanguageTable[96], LanguageTable[20], MB_OK);
         }
         break;
     case VE_CallRequested:
@@ -144,12 +159,14 @@ void CPelvaneFrame::HandleEvent(VoipEvent& event)
 
 void CPelvaneFrame::OnFileOffer(const VoipEventFileOffer& offer)
 {
+    // The question and the file dialog after it are one exchange.
+    ModalGuard::Scope asking(m_modal);
     ShowAndFlash();
     GetSoundSet()->PlayMessage();
     const std::wstring question =
         FormatText(LanguageTable[27], FromAnsi(offer.second).c_str(), offer.wide.c_str(), offer.value);
     VoIPManager* manager = GetVoIPManager();
-    if (::MessageBoxW(m_hWnd, question.c_str(), LanguageTable[28], MB_OKCANCEL) != IDOK) {
+    if (m_modal.Box(m_hWnd, question.c_str(), LanguageTable[28], MB_OKCANCEL) != IDOK) {
         manager->CancelFileTransfer(offer.third);
         return;
     }
@@ -168,9 +185,12 @@ void CPelvaneFrame::OnUpdateNotice(const TextPair& notice)
 {
     if (std::atof(notice.first.c_str()) <= kOwnVersion) return;
     const std::wstring address = FromAnsi(notice.second);
+    // The address is the server's word: anything but a web address could
+    // name a program or a file to open, so nothing else is offered.
+    if (!IsWebAddress(address)) return;
     const std::wstring question = FormatWithText(LanguageTable[24], address);
-    if (::MessageBoxW(m_hWnd, question.c_str(), LanguageTable[18], MB_YESNO | MB_ICONINFORMATION) == IDYES)
-        ::ShellExecuteW(nullptr, L"open", address.c_str(), nullptr, nullptr, SW_SHOW);
+    if (m_modal.Box(m_hWnd, question.c_str(), LanguageTable[18], MB_YESNO | MB_ICONINFORMATION) == IDYES)
+        m_runProgram(nullptr, L"open", WebBrowser().c_str(), (L"\"" + address + L"\"").c_str(), nullptr, SW_SHOW);
 }
 
 void CPelvaneFrame::OpenContactPage(const wchar_t* displayText, const wchar_t* contactName, int kind)
@@ -198,11 +218,11 @@ void CPelvaneFrame::OpenContactPage(const wchar_t* displayText, const wchar_t* c
 void CPelvaneFrame::OpenCallPage(const std::wstring& displayText, const std::string& contactName)
 {
     if (m_tabbedWnd.HasActiveCallPage()) {
-        ::MessageBoxW(m_hWnd, LanguageTable[19], LanguageTable[20], MB_OK);
+        m_modal.Box(m_hWnd, LanguageTable[19], LanguageTable[20], MB_OK);
         return;
     }
     if (m_frameState == kFrameCallSetUp) {
-        ::MessageBoxW(m_hWnd, LanguageTable[21], LanguageTable[20], MB_OK);
+        m_modal.Box(m_hWnd, LanguageTable[21], LanguageTable[20], MB_OK);
         return;
     }
     GetSoundSet()->PlayCallerDialing();
@@ -212,6 +232,7 @@ void CPelvaneFrame::OpenCallPage(const std::wstring& displayText, const std::str
 
 void CPelvaneFrame::OpenSendFilePage(const std::wstring& displayText, const std::string& contactName)
 {
+    ModalGuard::Scope choosing(m_modal);
     VoIPManager* manager = GetVoIPManager();
     if (manager->CountOutgoingTransfers() > 0 || manager->CountIncomingTransfers() > 0) {
         CMsgBox busy(LanguageTable[99]);

@@ -121,7 +121,7 @@ LRESULT CLoginDlg::OnSignIn(WORD, WORD, HWND, BOOL&)
     std::wstring name = GetWindowTextLimited(nameCombo_, kMaxFieldUnits);
     std::wstring password = GetWindowTextLimited(passwordEdit_, kMaxFieldUnits);
     if (name.empty()) {
-        ::MessageBoxW(m_hWnd, LanguageTable[9], LanguageTable[10], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        modal_.Box(m_hWnd, LanguageTable[9], LanguageTable[10], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         return 0;
     }
     AppConfig* config = GetAppConfig();
@@ -134,7 +134,7 @@ LRESULT CLoginDlg::OnSignIn(WORD, WORD, HWND, BOOL&)
                        signInPassword_.c_str(), config->GetPort())) {
         started_ = true;
     } else {
-        ::MessageBoxW(m_hWnd, LanguageTable[11], LanguageTable[12], MB_OK);
+        modal_.Box(m_hWnd, LanguageTable[11], LanguageTable[12], MB_OK);
         EndDialog(2);
     }
     return 0;
@@ -142,6 +142,7 @@ LRESULT CLoginDlg::OnSignIn(WORD, WORD, HWND, BOOL&)
 
 LRESULT CLoginDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 {
+    if (modal_.IsOpen()) return 0;
     if (autoSignInPending_ && !started_) {
         autoSignInPending_ = false;
         SendMessage(WM_COMMAND, MAKEWPARAM(IDC_SIGN_IN, BN_CLICKED), 0);
@@ -160,7 +161,7 @@ void CLoginDlg::HandleEvent(VoipEvent& event)
         statusText_.SetWindowText(LanguageTable[0]);
         break;
     case VE_StartFailed:
-        ::MessageBoxW(m_hWnd, FormatWithText(LanguageTable[2], text).c_str(), LanguageTable[3], MB_OK);
+        modal_.Box(m_hWnd, FormatWithText(LanguageTable[2], text).c_str(), LanguageTable[3], MB_OK);
         EndDialog(2);
         break;
     case VE_ConnectFailed:
@@ -176,15 +177,21 @@ void CLoginDlg::HandleEvent(VoipEvent& event)
         statusText_.SetWindowText(LanguageTable[7]);
         break;
     case VE_SignInFailed:
-        ::MessageBoxW(m_hWnd, text.c_str(), LanguageTable[8], MB_ICONERROR);
+        modal_.Box(m_hWnd, text.c_str(), LanguageTable[8], MB_ICONERROR);
         EndDialog(2);
         break;
     case VE_LoginFailed:
-        ::MessageBoxW(m_hWnd, text.c_str(), LanguageTable[1], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        modal_.Box(m_hWnd, text.c_str(), LanguageTable[1], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         CancelSignIn();
         break;
     case VE_DeviceUnknown:
-        RunEnrolment();
+        // Asked again meanwhile (after a reconnect): the enrolment that
+        // succeeded since has answered it.
+        if (!enrolled_) RunEnrolment();
+        break;
+    case VE_DeviceRegistered:
+        // What came after this is asked anew.
+        enrolled_ = false;
         break;
     case VE_SignedIn:
         EndDialog(1);
@@ -196,11 +203,15 @@ void CLoginDlg::HandleEvent(VoipEvent& event)
 
 void CLoginDlg::RunEnrolment()
 {
-    if (enrolling_) return;
-    enrolling_ = true;
-    CRegisterMidDlg enrolment;
-    INT_PTR result = enrolment.DoModal(m_hWnd);
-    enrolling_ = false;
+    INT_PTR result = 0;
+    {
+        ModalGuard::Scope open(modal_);
+        CRegisterMidDlg enrolment;
+        result = enrolment.DoModal(m_hWnd);
+    }
+    // It ended on the registration's success, which this dialog's queue
+    // holds too, behind every request that success answered.
+    enrolled_ = result == 1;
     // Without a device name the sign-in cannot go on.
     if (result != 1) EndDialog(2);
 }
@@ -213,6 +224,7 @@ void CLoginDlg::CancelSignIn()
         // What the stopped session queued before it ended is stale: a late
         // success must not end the dialog as signed in.
         while (VoipEvent* stale = handler_.PopEvent()) delete stale;
+        enrolled_ = false;
     }
     signInButton_.EnableWindow(TRUE);
     settingsButton_.EnableWindow(TRUE);
@@ -233,6 +245,7 @@ LRESULT CLoginDlg::OnSettings(WORD, WORD, HWND, BOOL&)
     progress_.SetPos(0);
     // The settings dialog saves the file.
     KeepPasswordOnlyForAutoSignIn();
+    ModalGuard::Scope open(modal_);
     CSettingsDlg settings;
     settings.DoModal(m_hWnd);
     return 0;

@@ -8,6 +8,7 @@
 #include "AppMessages.h"
 #include "Controls.h"
 #include "DialogImpl.h"
+#include "ModalGuard.h"
 #include "VoIPMsgHandler.h"
 #include "resource.h"
 
@@ -72,7 +73,10 @@ private:
     // What was signed in with last (or the saved password of an automatic
     // sign-in), in the ANSI code page.
     std::string signInPassword_;
-    // The enrolment dialog is open: a repeated request (after a reconnect)
-    // is answered by the dialog already shown.
-    bool enrolling_ = false;
+    // The dialog's own boxes and dialogs: no event is taken while one is
+    // open.
+    ModalGuard modal_;
+    // An enrolment succeeded and its success is still queued: requests for
+    // one before it are answered.
+    bool enrolled_ = false;
 };

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "AddContactDlg.h"
 #include "LanguageTable.h"
@@ -35,7 +36,7 @@ LRESULT CALLBACK ContactListClickProc(HWND window, UINT message, WPARAM wParam, 
 
 CPelvaneFrame::CPelvaneFrame()
     : m_contactListDlg(nullptr), m_menu(nullptr), m_frameState(kFrameIdle), m_callRequested(false),
-      m_connected(false)
+      m_connected(false), m_runProgram(::ShellExecuteW)
 {
 }
 
@@ -248,7 +249,10 @@ LRESULT CPelvaneFrame::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 LRESULT CPelvaneFrame::OnSettings(WORD, WORD, HWND, BOOL&)
 {
     CSettingsDlg settings;
-    settings.DoModal(m_hWnd);
+    {
+        ModalGuard::Scope open(m_modal);
+        settings.DoModal(m_hWnd);
+    }
     if (settings.serverChanged) GetVoIPManager()->ResetSession();
     // The language may have changed: every text of the frame is read anew.
     RebuildMenus();
@@ -262,6 +266,7 @@ LRESULT CPelvaneFrame::OnSettings(WORD, WORD, HWND, BOOL&)
 
 LRESULT CPelvaneFrame::OnAddContact(WORD, WORD, HWND, BOOL&)
 {
+    ModalGuard::Scope open(m_modal);
     CAddContactDlg addContact;
     addContact.DoModal(m_hWnd);
     return 0;

@@ -14,6 +14,7 @@
 #include "CommandBar.h"
 #include "ContactListDlg.h"
 #include "Frame.h"
+#include "ModalGuard.h"
 #include "TabbedWnd.h"
 #include "VoIPMsgHandler.h"
 #include "resource.h"
@@ -31,6 +32,9 @@ enum FrameState : int32_t {
 enum ContactPageKind : int32_t { kPageCall = 0, kPageChat = 1, kPageSendFile = 2, kPageAbout = 3 };
 
 const UINT WM_TRAY_NOTIFY = WM_USER + 100;
+
+// ShellExecuteW's form: how the frame runs another program.
+typedef HINSTANCE(WINAPI* RunProgramProc)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
 
 class CPelvaneFrame : public WTL::CFrameWindowImpl<CPelvaneFrame>,
                       public WTL::CUpdateUI<CPelvaneFrame>,
@@ -62,6 +66,8 @@ public:
     bool m_connected;
     // The caller of the last incoming call, until its media connects.
     TextPair m_incomingCall;
+    // Runs the browser for an update's address (ShellExecuteW).
+    RunProgramProc m_runProgram;
 
     // The one way from a contact action to a page; the contact name reaches
     // the page in the ANSI code page.
@@ -128,6 +134,10 @@ private:
     // conversation window; firstText is a text that came with it, or null.
     void OpenChatPage(const std::wstring& displayText, const std::string& contactName, const wchar_t* firstText);
     void ToggleBar(HWND bar, UINT command);
+
+    // The frame's own boxes and dialogs: no event is taken while one is
+    // open.
+    ModalGuard m_modal;
 
     LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
     LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);

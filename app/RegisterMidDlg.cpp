@@ -60,7 +60,7 @@ LRESULT CRegisterMidDlg::OnRegister(WORD, WORD, HWND, BOOL&)
 {
     std::wstring name = GetWindowTextLimited(GetDlgItem(IDC_NAME), kMaxNameUnits);
     if (name.empty()) {
-        ::MessageBoxW(m_hWnd, LanguageTable[46], LanguageTable[45], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        boxes_.Box(m_hWnd, LanguageTable[46], LanguageTable[45], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         return 0;
     }
     statusText_.SetWindowText(LanguageTable[47]);
@@ -73,19 +73,20 @@ LRESULT CRegisterMidDlg::OnRegister(WORD, WORD, HWND, BOOL&)
 
 LRESULT CRegisterMidDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 {
+    if (boxes_.IsOpen()) return 0;
     std::unique_ptr<VoipEvent> event(handler_.PopEvent());
     if (!event) return 0;
     switch (event->GetKind()) {
     case VE_DeviceRegisterFailed: {
         VoipEventText* reason = event->Payload<VoipEventText>();
         std::wstring text = reason ? FromAnsi(reason->text) : std::wstring();
-        ::MessageBoxW(m_hWnd, text.c_str(), LanguageTable[41], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
+        boxes_.Box(m_hWnd, text.c_str(), LanguageTable[41], MB_ICONEXCLAMATION | MB_SETFOREGROUND);
         statusText_.SetWindowText(LanguageTable[42]);
         registerButton_.EnableWindow(TRUE);
         break;
     }
     case VE_DeviceRegistered:
-        ::MessageBoxW(m_hWnd, LanguageTable[43], LanguageTable[44], MB_SETFOREGROUND);
+        boxes_.Box(m_hWnd, LanguageTable[43], LanguageTable[44], MB_SETFOREGROUND);
         EndDialog(1);
         break;
     default:

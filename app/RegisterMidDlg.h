@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DialogImpl.h"
+#include "ModalGuard.h"
 #include "VoIPMsgHandler.h"
 #include "resource.h"
 
@@ -41,4 +42,6 @@ private:
     ATL::CWindow statusText_;
     ATL::CWindow registerButton_;
     CoreMessageHandler handler_;
+    // The dialog's boxes: no event is taken while one is open.
+    ModalGuard boxes_;
 };

@@ -6,6 +6,14 @@ void HandlerRegistry::RegisterHandler(VoIPMsgHandler* handler)
     handlers_.insert(handler);
 }
 
+void HandlerRegistry::RegisterHandler(VoIPMsgHandler* handler, VoIPMsgHandler& earlier,
+                                      const VoipEventFilter& wanted)
+{
+    ScopedLock lock(lock_);
+    if (handlers_.insert(handler).second && handler != &earlier)
+        handler->CopyWaiting(earlier, wanted);
+}
+
 void HandlerRegistry::UnregisterHandler(VoIPMsgHandler* handler)
 {
     ScopedLock lock(lock_);

@@ -28,6 +28,19 @@ VoipEvent* VoipEventQueue::TakeFront()
     return e;
 }
 
+std::vector<VoipEvent*> VoipEventQueue::CopyWhere(const VoipEventFilter& wanted)
+{
+    std::vector<VoipEvent*> copies;
+    ScopedLock lock(lock_);
+    for (const VoipEvent* e : events_) {
+        if (!wanted(*e))
+            continue;
+        if (VoipEvent* copy = e->Copy())
+            copies.push_back(copy);
+    }
+    return copies;
+}
+
 VoipEvent* VoIPMsgHandler::PopEvent()
 {
     return queue_.IsEmpty() ? nullptr : queue_.TakeFront();
@@ -44,4 +57,12 @@ bool VoIPMsgHandler::Queue(VoipEvent* event)
         return false;
     queue_.Push(event);
     return true;
+}
+
+void VoIPMsgHandler::CopyWaiting(VoIPMsgHandler& other, const VoipEventFilter& wanted)
+{
+    // One queue lock at a time: the copies are made under the other's lock
+    // and queued here after it is released.
+    for (VoipEvent* copy : other.queue_.CopyWhere(wanted))
+        queue_.Push(copy);
 }

@@ -2,10 +2,15 @@
 // off by its owner on its own GUI thread.
 #pragma once
 
+#include <functional>
 #include <list>
+#include <vector>
 
 #include "Locks.h"
 #include "VoipEvent.h"
+
+// Which events a caller wants.
+typedef std::function<bool(const VoipEvent&)> VoipEventFilter;
 
 class VoipEventQueue {
 public:
@@ -19,6 +24,9 @@ public:
     bool IsEmpty();
     // The oldest event, now the caller's; null when there is none.
     VoipEvent* TakeFront();
+    // Copies of the events that wanted picks, oldest first, now the
+    // caller's; the queue keeps its own.
+    std::vector<VoipEvent*> CopyWhere(const VoipEventFilter& wanted);
 
 private:
     std::list<VoipEvent*> events_;
@@ -52,7 +60,12 @@ protected:
     ~VoIPMsgHandler() {}
 
 private:
+    friend class HandlerRegistry;
+
     bool Queue(VoipEvent* event);
+    // Queues copies of the events waiting in other's queue that wanted
+    // picks, in their order.
+    void CopyWaiting(VoIPMsgHandler& other, const VoipEventFilter& wanted);
 
     VoipEventQueue queue_;
 };

@@ -34,6 +34,12 @@ void Destroy(void* p)
 {
     delete static_cast<Record*>(p);
 }
+
+template <typename Record>
+VoipEvent* CopyOf(VoipEventKind kind, const void* p)
+{
+    return VoipEvent::Make(kind, *static_cast<const Record*>(p));
+}
 }  // namespace
 
 VoipEvent::~VoipEvent()
@@ -61,4 +67,22 @@ VoipEvent* VoipEvent::Make(VoipEventKind kind)
     if (e)
         e->kind = kind;
     return e;
+}
+
+VoipEvent* VoipEvent::Copy() const
+{
+    switch (ShapeOfKind(kind)) {
+    case VP_None: return Make(kind);
+    case VP_Value: return CopyOf<VoipEventValue>(kind, payload);
+    case VP_Byte: return CopyOf<VoipEventByte>(kind, payload);
+    case VP_Text: return CopyOf<VoipEventText>(kind, payload);
+    case VP_Pair: return CopyOf<TextPair>(kind, payload);
+    case VP_Chat: return CopyOf<VoipEventChat>(kind, payload);
+    case VP_TransferAnswer: return CopyOf<VoipEventTransferAnswer>(kind, payload);
+    case VP_FileOffer: return CopyOf<VoipEventFileOffer>(kind, payload);
+    case VP_TextBuf: return CopyOf<VoipEventTextBuf>(kind, payload);
+    case VP_TextInt: return CopyOf<VoipEventTextInt>(kind, payload);
+    case VP_Progress: return CopyOf<VoipEventProgress>(kind, payload);
+    }
+    return nullptr;
 }

@@ -163,6 +163,10 @@ public:
         return e;
     }
 
+    // A new event of the same kind with its own copy of the payload; null
+    // when there is no memory for it.
+    VoipEvent* Copy() const;
+
     VoipEventKind GetKind() const { return kind; }
     // The payload as the record of the event's kind; null for another record.
     template <typename Record>

@@ -166,6 +166,20 @@ bool NoBoxOver(HWND owner)
     return true;
 }
 
+Script::Step CountOpenAfter(std::function<HWND()> owner, DWORD ms, size_t* open)
+{
+    // When the box was first seen; unset until then.
+    auto seen = std::make_shared<std::pair<bool, DWORD>>(false, 0);
+    return [owner, ms, open, seen] {
+        HWND o = owner();
+        if (!o || !FindOwnedDialog(o)) return false;
+        if (!seen->first) *seen = {true, GetTickCount()};
+        if (GetTickCount() - seen->second < ms) return false;
+        *open = OwnedDialogs(o).size();
+        return true;
+    };
+}
+
 ShownBox Answering(std::function<HWND()> owner, std::function<void()> act, int button)
 {
     ShownBox seen;

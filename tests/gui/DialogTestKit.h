@@ -78,6 +78,10 @@ Script::Step Pause(DWORD ms);
 Script::Step AnswerBox(std::function<HWND()> owner, ShownBox* seen, int button = IDOK);
 // The step for when no box may appear: fails at once if one is shown.
 bool NoBoxOver(HWND owner);
+// A step: waits for a box or dialog over owner, leaves it open for ms (the
+// owner's timers tick meanwhile), then counts into open the boxes and
+// dialogs owner shows.
+Script::Step CountOpenAfter(std::function<HWND()> owner, DWORD ms, size_t* open);
 // Runs act while a script answers, with button, a box that owner shows
 // meanwhile: what the box said, all empty when none was shown. A box shown
 // from inside act would otherwise wait for ever.

@@ -205,3 +205,34 @@ TEST_F(AddContactDialog, ASessionResetEndsTheDialogWithTwoAfterItsBox)
     EXPECT_EQ(LanguageTable[75], box.caption);
     EXPECT_EQ(BoxIcon(MB_ICONEXCLAMATION), box.icon);
 }
+
+TEST_F(AddContactDialog, AResetWaitsForTheRefusalsBox)
+{
+    ShownBox refused, reset;
+    size_t openWithRefusal = 0;
+    bool readyAfterRefusal = false;
+    Script script({[&] {
+                       HWND d = AddContact();
+                       if (!d) return false;
+                       // Without a link the core refuses at once.
+                       AddNow(d, L"dave@pelvane.test");
+                       Post(VE_SessionReset);
+                       return true;
+                   },
+                   CountOpenAfter(AddContact, 400, &openWithRefusal), AnswerBox(AddContact, &refused),
+                   // The refusal is worked off before the reset's box comes.
+                   [&] {
+                       HWND d = AddContact();
+                       if (!d || !FindOwnedDialog(d)) return false;
+                       readyAfterRefusal = Ready(d);
+                       return true;
+                   },
+                   AnswerBox(AddContact, &reset)});
+    script.Start();
+    EXPECT_EQ(2, dialog.DoModal(nullptr));
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(1u, openWithRefusal);
+    EXPECT_EQ(LanguageTable[138], refused.text);
+    EXPECT_TRUE(readyAfterRefusal);
+    EXPECT_EQ(LanguageTable[74], reset.text);
+}

@@ -2,7 +2,8 @@
 // panel, the line format with its time stamp and colours, sending (through a
 // recording core, and through the session manager without a link), the
 // contact's texts taken one per poll, and the layout. Screenshot:
-// chat_page.png.
+// chat_page.png. Then the main frame over these pages: the contacts' texts
+// as they come, with the frame and the pages each taking them in turn.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
+#include "FrameTest.h"
 #include "TabbedWnd.h"
 #include "VoIPManager.h"
 #include "WideText.h"
@@ -72,6 +74,43 @@ ULONGLONG Seconds(const SYSTEMTIME& t)
     FILETIME f;
     if (!SystemTimeToFileTime(&whole, &f)) return 0;
     return ((ULONGLONG(f.dwHighDateTime) << 32) | f.dwLowDateTime) / 10000000;
+}
+
+// The view's text with every header's time stamp checked (written by the
+// page's clock since the test began, in the header's format) and shown as
+// "(time)", so that whole lines can be compared.
+std::wstring ShownLines(const CChatDlg& chat, const SYSTEMTIME& since)
+{
+    const HyperTextControl::HyperTextModel& model = chat.View().Model();
+    const std::wstring& text = model.Text();
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    std::wstring out;
+    size_t at = 0;
+    for (const HyperTextRun& run : model.Runs()) {
+        if (!run.isStatic) continue;
+        const std::wstring header = text.substr(run.start, run.end - run.start + 1);
+        const size_t open = header.rfind(L" (");
+        int h = 0, m = 0, s = 0, d = 0, mo = 0, y = 0;
+        if (open == std::wstring::npos ||
+            swscanf(header.c_str() + open, L" (%d:%d:%d %d/%d/%d)", &h, &m, &s, &d, &mo, &y) != 6) {
+            ADD_FAILURE() << "no time stamp in a header";
+            continue;
+        }
+        const SYSTEMTIME stamp = Time(WORD(h), WORD(m), WORD(s), WORD(d), WORD(mo), WORD(y));
+        EXPECT_EQ(ChatLineHeader(header.substr(0, open), stamp), header);
+        EXPECT_LE(Seconds(since), Seconds(stamp));
+        EXPECT_LE(Seconds(stamp), Seconds(now));
+        out += text.substr(at, run.start - at) + header.substr(0, open) + L" (time)";
+        at = run.end + 1;
+    }
+    return out + text.substr(at);
+}
+
+// A line as ShownLines shows it.
+std::wstring Line(const std::wstring& name, const std::wstring& text)
+{
+    return name + L" (time)\n" + text + L"\n\n";
 }
 
 void PostChat(const std::string& sender, const std::string& secondName, const std::wstring& text)
@@ -147,40 +186,7 @@ struct ChatPage : dlgtest::DialogTest {
     void PressSend() { SendMessageW(SendButton(), BM_CLICK, 0, 0); }
     void Poll() { page->SendMessage(WM_PAGE_POLL, 0, 0); }
 
-    // The view's text with every header's time stamp checked (written by
-    // the page's clock since the test began, in the header's format) and
-    // shown as "(time)", so that whole lines can be compared.
-    std::wstring Shown(CChatDlg* chat = nullptr)
-    {
-        const HyperTextControl::HyperTextModel& model = (chat ? chat : page)->View().Model();
-        const std::wstring& text = model.Text();
-        SYSTEMTIME now;
-        GetLocalTime(&now);
-        std::wstring out;
-        size_t at = 0;
-        for (const HyperTextRun& run : model.Runs()) {
-            if (!run.isStatic) continue;
-            const std::wstring header = text.substr(run.start, run.end - run.start + 1);
-            const size_t open = header.rfind(L" (");
-            int h = 0, m = 0, s = 0, d = 0, mo = 0, y = 0;
-            if (open == std::wstring::npos ||
-                swscanf(header.c_str() + open, L" (%d:%d:%d %d/%d/%d)", &h, &m, &s, &d, &mo, &y) != 6) {
-                ADD_FAILURE() << "no time stamp in a header";
-                continue;
-            }
-            const SYSTEMTIME stamp = Time(WORD(h), WORD(m), WORD(s), WORD(d), WORD(mo), WORD(y));
-            EXPECT_EQ(ChatLineHeader(header.substr(0, open), stamp), header);
-            EXPECT_LE(Seconds(opened), Seconds(stamp));
-            EXPECT_LE(Seconds(stamp), Seconds(now));
-            out += text.substr(at, run.start - at) + header.substr(0, open) + L" (time)";
-            at = run.end + 1;
-        }
-        return out + text.substr(at);
-    }
-    static std::wstring Line(const std::wstring& name, const std::wstring& text)
-    {
-        return name + L" (time)\n" + text + L"\n\n";
-    }
+    std::wstring Shown(CChatDlg* chat = nullptr) { return ShownLines(chat ? *chat : *page, opened); }
     std::vector<COLORREF> HeaderColours()
     {
         std::vector<COLORREF> colours;
@@ -476,4 +482,111 @@ TEST_F(ChatPage, TheViewAndThePanelShowThePartOfThePictureUnderThem)
         }
         SelectObject(memory, old);
     }
+}
+
+namespace {
+// The main frame with the program's chat pages. Nothing is pumped while a
+// case runs: the frame takes an event and the pages poll only when told.
+struct IncomingChat : dlgtest::FrameTest {
+    RecordingCore core;
+    SYSTEMTIME opened = {};
+
+    void SetUp() override
+    {
+        FrameTest::SetUp();
+        SetChatCore(&core);
+        GetLocalTime(&opened);
+        ASSERT_TRUE(OpenFrame());
+    }
+    void TearDown() override
+    {
+        FrameTest::TearDown();
+        SetChatCore(nullptr);
+    }
+    std::vector<CChatDlg*> PagesOf(const std::string& contact)
+    {
+        std::vector<CChatDlg*> pages;
+        for (auto& p : frame.m_tabbedWnd.m_chatPages)
+            if (p.second->GetContactName() == contact) pages.push_back(dynamic_cast<CChatDlg*>(p.second));
+        return pages;
+    }
+    // As the two timers go: the pages are told to poll every fifth tick of
+    // the frame's.
+    void PollPages()
+    {
+        for (auto& p : frame.m_tabbedWnd.m_chatPages) ::SendMessageW(p.first, WM_PAGE_POLL, 0, 0);
+    }
+    void WorkOff()
+    {
+        for (int round = 0; round < 12; ++round) {
+            for (int tick = 0; tick < 5; ++tick) frame.ProcessEvents();
+            PollPages();
+        }
+    }
+};
+}  // namespace
+
+TEST_F(IncomingChat, EveryTextReachesItsSendersPageOnceAndInOrder)
+{
+    // b and c: a text from Bob or Carol; t: the frame takes one event; p:
+    // the pages poll; o: the user opens Bob's chat.
+    const struct {
+        const char* what;
+        const char* steps;
+    } cases[] = {
+        {"one text before any page", "b"},
+        {"two texts before any page", "bb"},
+        {"five texts before any page", "bbbbb"},
+        {"a burst the opening of the page straddles", "bbtbb"},
+        {"the user opens the page in between", "bbobb"},
+        {"a page open before", "obbb"},
+        {"two senders' bursts", "bcbtcpbc"},
+    };
+    int caseNumber = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Contacts of the case's own: the pages of earlier cases stay open.
+        const std::string tag = std::to_string(++caseNumber);
+        const std::string bob = "bob" + tag + "@pelvane.test", carol = "carol" + tag + "@pelvane.test";
+        std::wstring bobLines, carolLines;
+        int bobTexts = 0, carolTexts = 0;
+        bool bobOpened = false;
+        for (const char* step = c.steps; *step; ++step) {
+            switch (*step) {
+            case 'b': {
+                const std::wstring text = L"bob's text " + std::to_wstring(++bobTexts);
+                PostChat(bob, "Bob", text);
+                bobLines += Line(L"Bob", text);
+                break;
+            }
+            case 'c': {
+                const std::wstring text = L"carol's text " + std::to_wstring(++carolTexts);
+                PostChat(carol, "Carol", text);
+                carolLines += Line(L"Carol", text);
+                break;
+            }
+            case 't': frame.ProcessEvents(); break;
+            case 'p': PollPages(); break;
+            case 'o':
+                frame.OpenContactPage(L"Bob", FromAnsi(bob).c_str(), kPageChat);
+                bobOpened = true;
+                break;
+            }
+        }
+        WorkOff();
+        const struct {
+            const std::string& contact;
+            bool page;
+            const std::wstring& lines;
+        } expected[] = {{bob, bobTexts > 0 || bobOpened, bobLines}, {carol, carolTexts > 0, carolLines}};
+        for (const auto& e : expected) {
+            SCOPED_TRACE(e.contact);
+            const std::vector<CChatDlg*> pages = PagesOf(e.contact);
+            ASSERT_EQ(e.page ? 1u : 0u, pages.size());
+            if (e.page) {
+                EXPECT_EQ(e.lines, ShownLines(*pages[0], opened));
+            }
+        }
+    }
+    EXPECT_TRUE(gui::SavePng(gui::CaptureScreen(frame), "chat_burst"));
 }

@@ -199,3 +199,23 @@ TEST_F(EnrolmentDialog, ARegisteredDeviceClosesTheDialogWithOneAfterItsBox)
     EXPECT_EQ(LanguageTable[44], box.caption);
     EXPECT_EQ(nullptr, box.icon);
 }
+
+TEST_F(EnrolmentDialog, ASuccessAfterAFailureWaitsForTheFailuresBox)
+{
+    ShownBox failed, registered;
+    size_t openWithFailure = 0;
+    Script script({[&] {
+                       if (!Enrolment()) return false;
+                       Post(VE_DeviceRegisterFailed, "The name is taken.");
+                       return true;
+                   },
+                   [&] { return FindOwnedDialog(Enrolment()) != nullptr; }, Do([] { Post(VE_DeviceRegistered); }),
+                   CountOpenAfter(Enrolment, 400, &openWithFailure), AnswerBox(Enrolment, &failed),
+                   AnswerBox(Enrolment, &registered)});
+    script.Start();
+    EXPECT_EQ(1, dialog.DoModal(nullptr));
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(1u, openWithFailure);
+    EXPECT_EQ(L"The name is taken.", failed.text);
+    EXPECT_EQ(LanguageTable[43], registered.text);
+}

@@ -43,6 +43,14 @@ struct SignInDialog : DialogTest {
     }
     // The status line shows a text of the started core.
     static bool CoreReports() { return ItemText(SignIn(), IDC_STATUS) == LanguageTable[4]; }
+    // A step: Sign In pressed for alice once the dialog is there.
+    static bool SignInAsAlice()
+    {
+        if (!SignIn()) return false;
+        TypeText(GetDlgItem(SignIn(), IDC_NAME), L"alice@pelvane.test");
+        Click(SignIn(), IDC_SIGN_IN);
+        return true;
+    }
 };
 
 HHOOK g_pressSettings = nullptr;
@@ -337,13 +345,7 @@ TEST_F(SignInDialog, ARefusedLoginStopsTheCoreAndASecondSignInStartsItAnew)
     std::unique_ptr<EventProbe> probe;
     std::vector<int> afterRefusal;
     bool restarted = false;
-    Script script({[&] {
-                       if (!SignIn()) return false;
-                       TypeText(GetDlgItem(SignIn(), IDC_NAME), L"alice@pelvane.test");
-                       Click(SignIn(), IDC_SIGN_IN);
-                       return true;
-                   },
-                   CoreReports, Do([&] { Post(VE_LoginFailed, "Wrong e-mail address or password"); }),
+    Script script({SignInAsAlice, CoreReports, Do([&] { Post(VE_LoginFailed, "Wrong e-mail address or password"); }),
                    AnswerBox(SignIn, &box), [&] { return ItemEnabled(SignIn(), IDC_SIGN_IN); }, Do([&] {
                        HWND d = SignIn();
                        idle = ItemEnabled(d, IDC_SETTINGS) && !ItemEnabled(d, IDC_CANCEL_SIGN_IN);
@@ -368,6 +370,30 @@ TEST_F(SignInDialog, ARefusedLoginStopsTheCoreAndASecondSignInStartsItAnew)
     EXPECT_EQ(L"", statusAfterRefusal);
     EXPECT_TRUE(afterRefusal.empty());
     EXPECT_TRUE(restarted);
+}
+
+TEST_F(SignInDialog, EventsWaitWhileARefusalIsShown)
+{
+    ShownBox box;
+    size_t openWithRefusal = 0;
+    bool idle = false;
+    Script script({SignInAsAlice, CoreReports, Do([&] { Post(VE_LoginFailed, "Wrong e-mail address or password"); }),
+                   // A success the refused session queued comes while the refusal is shown.
+                   [&] { return FindOwnedDialog(SignIn()) != nullptr; }, Do([] { Post(VE_SignedIn); }),
+                   CountOpenAfter(SignIn, 400, &openWithRefusal), AnswerBox(SignIn, &box),
+                   [&] { return ItemEnabled(SignIn(), IDC_SIGN_IN); }, Pause(400), Do([&] {
+                       HWND d = SignIn();
+                       idle = ItemEnabled(d, IDC_SETTINGS) && !ItemEnabled(d, IDC_CANCEL_SIGN_IN);
+                       PostMessageW(d, WM_CLOSE, 0, 0);
+                   })});
+    script.Start();
+    // Not signed in: the refusal stopped the session, and what it had
+    // queued went with it.
+    EXPECT_EQ(2, dialog.DoModal(nullptr));
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(1u, openWithRefusal);
+    EXPECT_EQ(L"Wrong e-mail address or password", box.text);
+    EXPECT_TRUE(idle);
 }
 
 TEST_F(SignInDialog, FailuresOfTheCoreAreShownAndEndTheDialogWithTwo)
@@ -418,13 +444,7 @@ TEST_F(SignInDialog, ACoreThatDoesNotStartIsReportedAndEndsWithTwo)
     // Already running: the dialog's start is refused.
     ASSERT_TRUE(GetVoIPManager()->Start("", CLoginDlg::kServerPort, "x", "y", GetAppConfig()->GetPort()));
     ShownBox box;
-    Script script({[&] {
-                       if (!SignIn()) return false;
-                       TypeText(GetDlgItem(SignIn(), IDC_NAME), L"alice@pelvane.test");
-                       Click(SignIn(), IDC_SIGN_IN);
-                       return true;
-                   },
-                   AnswerBox(SignIn, &box)});
+    Script script({SignInAsAlice, AnswerBox(SignIn, &box)});
     script.Start();
     EXPECT_EQ(2, dialog.DoModal(nullptr));
     EXPECT_TRUE(script.Finished());

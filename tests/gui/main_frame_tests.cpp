@@ -13,6 +13,7 @@
 
 #include "AppConfig.h"
 #include "DialogTestKit.h"
+#include "FrameTest.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
 #include "PelvaneFrame.h"
@@ -28,35 +29,20 @@ using namespace testpages;
 using dlgtest::Script;
 
 namespace {
-std::vector<std::wstring> g_played;
-BOOL WINAPI RecordSound(LPCWSTR path, UINT)
-{
-    g_played.push_back(path ? path : L"");
-    return TRUE;
-}
 
-struct MainFrame : dlgtest::DialogTest {
-    CPelvaneFrame frame;
-
+struct MainFrame : dlgtest::FrameTest {
     void SetUp() override
     {
-        DialogTest::SetUp();
+        FrameTest::SetUp();
         Pages().Reset();
-        g_played.clear();
-        GetSoundSet()->SetPlayer(RecordSound);
         GetAppConfig()->SetDeviceName("Desk");
         dlgtest::DeliverContactList({{"bob@pelvane.test", "Bob Baker"}, {"carol@pelvane.test", "Carol Cooper"}});
-        RECT r = {20, 20, 20 + 420, 20 + 520};
-        ASSERT_TRUE(frame.CreateEx(nullptr, &r));
-        frame.ShowWindow(SW_SHOWNOACTIVATE);
-        gui::PumpMessages(30);
+        ASSERT_TRUE(OpenFrame());
     }
     void TearDown() override
     {
-        if (frame.IsWindow()) frame.DestroyWindow();
-        GetSoundSet()->SetPlayer(nullptr);
+        FrameTest::TearDown();
         LoadLanguage(0);
-        DialogTest::TearDown();
     }
 
     // Posts as the core does and lets the frame take it, as its timer would.
@@ -338,14 +324,14 @@ TEST_F(MainFrame, AChatFromAContactWithoutAPageOpensOneWithTheMessage)
     EXPECT_EQ(L"Bob Baker", page->lines[0].name);
     EXPECT_EQ(L"hello", page->lines[0].text);
     EXPECT_FALSE(page->lines[0].own);
-    ASSERT_EQ(1u, g_played.size());
-    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kMessage)), g_played[0]);
+    ASSERT_EQ(1u, dlgtest::PlayedSounds().size());
+    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kMessage)), dlgtest::PlayedSounds()[0]);
 
     // The page takes the second from its own queue.
     Deliver(VE_ChatText, VoipEventChat("bob@pelvane.test", "Bob Baker", L"again"));
     EXPECT_EQ(1u, frame.m_tabbedWnd.m_chatPages.size());
     EXPECT_EQ(1u, page->lines.size());
-    EXPECT_EQ(2u, g_played.size());
+    EXPECT_EQ(2u, dlgtest::PlayedSounds().size());
 }
 
 TEST_F(MainFrame, ARefusedLoginDropsTheConnection)
@@ -372,6 +358,80 @@ TEST_F(MainFrame, OnlyANewerVersionIsOffered)
     }
 }
 
+namespace {
+// What the frame would have run, by ShellExecuteW's arguments.
+struct Run {
+    std::wstring verb, program, arguments;
+    int show;
+};
+std::vector<Run> g_runs;
+HINSTANCE WINAPI RecordRun(HWND, LPCWSTR verb, LPCWSTR program, LPCWSTR arguments, LPCWSTR, INT show)
+{
+    g_runs.push_back({verb ? verb : L"", program ? program : L"", arguments ? arguments : L"", show});
+    return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(33));
+}
+
+std::wstring Lower(std::wstring text)
+{
+    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
+    return text;
+}
+
+// The command this system opens web addresses with, in lower case; the
+// stock browser's name when none is registered.
+std::wstring WebCommand()
+{
+    wchar_t command[1024];
+    DWORD size = sizeof(command);
+    if (RegGetValueW(HKEY_CLASSES_ROOT, L"http\\shell\\open\\command", nullptr, RRF_RT_REG_SZ, nullptr, command,
+                     &size) != ERROR_SUCCESS)
+        return L"iexplore.exe";
+    return Lower(command);
+}
+}  // namespace
+
+TEST_F(MainFrame, AnUpdateOffersOnlyAWebAddressAndGivesItToTheBrowser)
+{
+    frame.m_runProgram = RecordRun;
+    const struct {
+        const char* address;
+        bool offered;
+    } cases[] = {
+        {"file:///C:/windows/system32/calc.exe", false},
+        {"C:\\windows\\system32\\calc.exe", false},
+        {"\\\\server\\share\\setup.exe", false},
+        {"setup.exe", false},
+        {"ftp://pelvane.test/setup.exe", false},
+        {"http://", false},
+        // A quote or a space would end the browser's argument.
+        {"http://pelvane.test/a\" --flag \"b", false},
+        {"https://pelvane.test/new version", false},
+        {"http://pelvane.test/update", true},
+        {"HTTPS://Pelvane.test/Update?v=5", true},
+    };
+    const std::wstring webCommand = WebCommand();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.address);
+        g_runs.clear();
+        const std::wstring address = FromAnsi(c.address);
+        const dlgtest::ShownBox seen =
+            Answering([&] { Deliver(VE_UpdateNotice, TextPair{"5", c.address}); }, IDYES);
+        if (!c.offered) {
+            EXPECT_EQ(L"", seen.text);
+            EXPECT_TRUE(g_runs.empty());
+            continue;
+        }
+        EXPECT_EQ(FormatWithText(LanguageTable[24], address), seen.text);
+        ASSERT_EQ(1u, g_runs.size());
+        EXPECT_EQ(L"open", g_runs[0].verb);
+        // The browser runs, with the address as its one argument.
+        EXPECT_FALSE(g_runs[0].program.empty());
+        EXPECT_NE(std::wstring::npos, webCommand.find(Lower(g_runs[0].program))) << g_runs[0].program;
+        EXPECT_EQ(L"\"" + address + L"\"", g_runs[0].arguments);
+        EXPECT_EQ(SW_SHOW, g_runs[0].show);
+    }
+}
+
 TEST_F(MainFrame, AFileOfferIsAskedAboutAndDeclined)
 {
     const dlgtest::ShownBox seen = Answering(
@@ -382,6 +442,89 @@ TEST_F(MainFrame, AFileOfferIsAskedAboutAndDeclined)
     EXPECT_EQ(L"Bob Baker wants to send you the file \"notes.txt\" (1234 bytes). Do you want to receive it?", seen.text);
     EXPECT_EQ(std::wstring(LanguageTable[28]), seen.caption);
     EXPECT_TRUE(frame.m_tabbedWnd.m_fileTransferPages.empty());
+}
+
+TEST_F(MainFrame, EventsWaitWhileTheOfferBoxOrTheSaveDialogIsOpen)
+{
+    Deliver(VE_Connected);
+    frame.OpenContactPage(L"", L"", kPageAbout);
+    ASSERT_EQ(2, TabCount());
+    HWND owner = frame;
+    auto frameWindow = [owner] { return owner; };
+    // What the frame shows and is while one of its boxes or dialogs is open.
+    struct Seen {
+        size_t open = 0;
+        int32_t state = 0;
+        int tabs = 0;
+    } duringFirst, duringSave, duringSecond;
+    auto look = [&](Seen& seen) -> Script::Step {
+        Script::Step count = dlgtest::CountOpenAfter(frameWindow, 400, &seen.open);
+        Seen* into = &seen;
+        return [this, count, into] {
+            if (!count()) return false;
+            into->state = frame.m_frameState;
+            into->tabs = TabCount();
+            return true;
+        };
+    };
+    dlgtest::ShownBox first, second;
+    HWND saveDialog = nullptr;
+    Script script({// The session is reset while the first box is open.
+                   [owner] { return dlgtest::FindOwnedDialog(owner) != nullptr; },
+                   dlgtest::Do([] { dlgtest::Post(VE_SessionReset); }), look(duringFirst),
+                   dlgtest::AnswerBox(frameWindow, &first, IDOK),
+                   [&] {
+                       HWND d = dlgtest::FindOwnedDialog(owner);
+                       if (!d || dlgtest::ReadBox(d).caption == first.caption) return false;
+                       saveDialog = d;
+                       return true;
+                   },
+                   look(duringSave), dlgtest::Do([&] {
+                       PostMessageW(saveDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+                   }),
+                   look(duringSecond), dlgtest::AnswerBox(frameWindow, &second, IDCANCEL)});
+    script.Start();
+    // Two offers together; the frame takes the first, as on its timer.
+    GetVoIPManager()->GetHandlerRegistry().Broadcast(
+        VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"notes.txt", 1234});
+    GetVoIPManager()->GetHandlerRegistry().Broadcast(
+        VE_FileOffer, VoipEventFileOffer{"carol@pelvane.test", "Carol Cooper", "id-2", L"plan.pdf", 99});
+    frame.ProcessEvents();
+    EXPECT_TRUE(gui::PumpUntil([&] { return script.Finished() && frame.m_frameState == kFrameOffline; }));
+
+    EXPECT_EQ(L"Bob Baker wants to send you the file \"notes.txt\" (1234 bytes). Do you want to receive it?",
+              first.text);
+    EXPECT_EQ(L"Carol Cooper wants to send you the file \"plan.pdf\" (99 bytes). Do you want to receive it?",
+              second.text);
+    // One at a time, with the session as it was until the last one closed.
+    for (const Seen* seen : {&duringFirst, &duringSave, &duringSecond}) {
+        EXPECT_EQ(1u, seen->open);
+        EXPECT_EQ(kFrameIdle, seen->state);
+        EXPECT_EQ(2, seen->tabs);
+    }
+    EXPECT_EQ(1, TabCount());
+    EXPECT_TRUE(frame.m_tabbedWnd.m_fileTransferPages.empty());
+}
+
+TEST_F(MainFrame, AnOfferWaitsForTheSettingsDialog)
+{
+    HWND owner = frame;
+    auto frameWindow = [owner] { return owner; };
+    size_t openWithSettings = 0;
+    dlgtest::ShownBox offer;
+    Script script({[owner] { return dlgtest::FindOwnedDialog(owner) != nullptr; }, dlgtest::Do([] {
+                       GetVoIPManager()->GetHandlerRegistry().Broadcast(
+                           VE_FileOffer, VoipEventFileOffer{"bob@pelvane.test", "Bob Baker", "id-1", L"a.txt", 5});
+                   }),
+                   dlgtest::CountOpenAfter(frameWindow, 400, &openWithSettings), dlgtest::Do([owner] {
+                       PostMessageW(dlgtest::FindOwnedDialog(owner), WM_CLOSE, 0, 0);
+                   }),
+                   dlgtest::AnswerBox(frameWindow, &offer, IDCANCEL)});
+    script.Start();
+    frame.SendMessage(WM_COMMAND, ID_SETTINGS);
+    EXPECT_TRUE(gui::PumpUntil([&] { return script.Finished(); }));
+    EXPECT_EQ(1u, openWithSettings);
+    EXPECT_EQ(std::wstring(LanguageTable[28]), offer.caption);
 }
 
 TEST_F(MainFrame, TheFatalEventEndsTheLoopWithMinusOne)
@@ -412,8 +555,8 @@ TEST_F(MainFrame, TheCallActionIsRefusedWhileACallRunsOrIsBeingSetUp)
     CallPage* page = static_cast<CallPage*>(frame.m_tabbedWnd.m_callPages.begin()->second);
     EXPECT_TRUE(page->outgoing);
     EXPECT_EQ("bob@pelvane.test", page->contactName);
-    ASSERT_EQ(1u, g_played.size());
-    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kCallerDialing)), g_played[0]);
+    ASSERT_EQ(1u, dlgtest::PlayedSounds().size());
+    EXPECT_EQ(std::wstring(GetSoundSet()->GetPath(SoundSet::kCallerDialing)), dlgtest::PlayedSounds()[0]);
 
     const struct {
         bool pageActive;

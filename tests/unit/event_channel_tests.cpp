@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "HandlerRegistry.h"
 
@@ -156,6 +158,73 @@ TEST(EventChannel, AProducerThreadAndTheConsumerLoseNothing)
     producer.join();
     EXPECT_EQ(kCount, next);
     EXPECT_EQ(0, misplaced);
+}
+
+// What a late handler picks from an earlier one: chat texts of one sender.
+bool FromAlice(const VoipEvent& e)
+{
+    const VoipEventChat* chat = e.Payload<VoipEventChat>();
+    return chat && chat->first == "alice";
+}
+
+std::vector<std::wstring> TextsOf(CoreMessageHandler& h)
+{
+    std::vector<std::wstring> texts;
+    while (VoipEvent* e = h.PopEvent()) {
+        const VoipEventChat* chat = e->Payload<VoipEventChat>();
+        texts.push_back(chat ? chat->wide : L"<other kind>");
+        delete e;
+    }
+    return texts;
+}
+
+TEST(EventChannel, ALateHandlerCatchesUpOnceOnWhatAnEarlierOneStillHolds)
+{
+    HandlerRegistry registry;
+    CoreMessageHandler earlier, late;
+    registry.RegisterHandler(&earlier);
+    auto chat = [&](const char* sender, const wchar_t* text) {
+        registry.Broadcast(VE_ChatText, VoipEventChat(sender, sender, text));
+    };
+    chat("alice", L"a1");
+    chat("bob", L"b1");
+    registry.Broadcast(VE_Connected);
+    chat("alice", L"a2");
+    // Taken by its owner already: not there to be copied.
+    Event taken(earlier.PopEvent());
+    registry.RegisterHandler(&late, earlier, FromAlice);
+    chat("alice", L"a3");
+    chat("bob", L"b2");
+    // Registered again: nothing more.
+    registry.RegisterHandler(&late, earlier, FromAlice);
+
+    EXPECT_EQ((std::vector<std::wstring>{L"a2", L"a3", L"b2"}), TextsOf(late));
+    EXPECT_EQ((std::vector<std::wstring>{L"b1", L"<other kind>", L"a2", L"a3", L"b2"}), TextsOf(earlier));
+}
+
+TEST(EventChannel, CatchingUpWhileAProducerBroadcastsMissesNoneAndDoublesNone)
+{
+    HandlerRegistry registry;
+    CoreMessageHandler earlier, late;
+    registry.RegisterHandler(&earlier);
+    const int kCount = 3000;
+    std::atomic<int> sent(0);
+    std::thread producer([&] {
+        for (int i = 0; i < kCount; ++i) {
+            registry.Broadcast(VE_ChatText, VoipEventChat("alice", "Alice", std::to_wstring(i)));
+            ++sent;
+        }
+    });
+    // Registered while texts are on their way.
+    DWORD start = GetTickCount();
+    while (sent < kCount / 3 && GetTickCount() - start < 20000)
+        Sleep(0);
+    registry.RegisterHandler(&late, earlier, FromAlice);
+    producer.join();
+    std::vector<std::wstring> expected;
+    for (int i = 0; i < kCount; ++i)
+        expected.push_back(std::to_wstring(i));
+    EXPECT_EQ(expected, TextsOf(late));
 }
 
 }  // namespace
