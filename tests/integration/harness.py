@@ -243,7 +243,16 @@ class Client:
                 while self.cursor < len(self.lines):
                     stamp, line = self.lines[self.cursor]
                     self.cursor += 1
-                    check(line is not None, "%s ended while waiting for %r" % (self.name, pattern))
+                    if line is None:
+                        # Its output has ended: the exit code tells a crash
+                        # (Wine's codes above 0x80000000) from a plain return.
+                        try:
+                            code = self.process.wait(5)
+                        except subprocess.TimeoutExpired:
+                            code = "none yet"
+                        check(False, "%s ended (exit code %s) while waiting for %r"
+                              % (self.name, code if not isinstance(code, int) else "0x%08x" % (code & 0xFFFFFFFF),
+                                 pattern))
                     if regex.fullmatch(line):
                         self.last_stamp = stamp
                         self.stamps[line] = stamp
