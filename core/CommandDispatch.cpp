@@ -84,8 +84,14 @@ bool IsSignInCommand(uint32_t type)
 
 bool VoIPManager::Send(CmdMsg& message)
 {
+    const bool signIn = IsSignInCommand(message.GetCommand());
+    // Refused before the lock too: a window must not wait for a pump only
+    // to learn that the session is not signed in.
+    if (!sessionReady && !signIn)
+        return false;
     ScopedLock lock(linkLock);
-    if (!sessionReady && !IsSignInCommand(message.GetCommand()))
+    // Again under the lock: a reset may have come between.
+    if (!sessionReady && !signIn)
         return false;
     return link.Queue(message);
 }

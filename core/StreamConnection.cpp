@@ -1,6 +1,7 @@
 #include "StreamConnection.h"
 
 #include "AppConfig.h"
+#include "TcpConnect.h"
 
 StreamConnection::StreamConnection()
     : socket_(INVALID_SOCKET), readingBody_(false), receiveTimer_(kReceivePeriod)
@@ -14,33 +15,14 @@ StreamConnection::~StreamConnection()
 
 bool StreamConnection::Connect(const char* host, uint16_t port)
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET)
+    return Attach(OpenTcpConnection(host, port, nullptr));
+}
+
+bool StreamConnection::Attach(SOCKET connected)
+{
+    if (connected == INVALID_SOCKET)
         return false;
-
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = inet_addr(host ? host : "");
-    if (addr.sin_addr.s_addr == INADDR_NONE) {
-        hostent* entry = host ? gethostbyname(host) : nullptr;
-        if (!entry) {
-            closesocket(s);
-            return false;
-        }
-        addr.sin_addr.s_addr = 0;
-        if (entry->h_addrtype == AF_INET && entry->h_length == 4 && entry->h_addr_list && entry->h_addr_list[0])
-            addr.sin_addr.s_addr = *reinterpret_cast<const u_long*>(entry->h_addr_list[0]);
-    }
-
-    u_long nonBlocking = 1;
-    if (connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == SOCKET_ERROR ||
-        ioctlsocket(s, FIONBIO, &nonBlocking) == SOCKET_ERROR) {
-        closesocket(s);
-        return false;
-    }
-
-    socket_ = s;
+    socket_ = connected;
     readingBody_ = false;
     receiveChunk_.Alloc(4);
     receiveTimer_.SetPeriod(GetAppConfig()->GetInstanceIndex() != -1 ? kInstanceReceivePeriod : kReceivePeriod);

@@ -35,7 +35,12 @@ public:
     StreamConnection(const StreamConnection&) = delete;
     StreamConnection& operator=(const StreamConnection&) = delete;
 
+    // Blocks for the whole lookup and connect; see OpenTcpConnection for a
+    // connect that a stop can end.
     bool Connect(const char* host, uint16_t port);
+    // Takes over a connected non-blocking socket (false, and nothing taken,
+    // for INVALID_SOCKET).
+    bool Attach(SOCKET connected);
     void AddHandler(Net::TCPStreamCmdHandler* handler) { handlers_.insert(handler); }
     bool IsConnected() const { return socket_ != INVALID_SOCKET; }
     bool Pump();

@@ -10,7 +10,7 @@
 #include "CryptoCore.h"
 #include "DeviceIdentity.h"
 #include "LanguageTable.h"
-#include "UdpSocket.h"
+#include "TcpConnect.h"
 
 VoIPManager::VoIPManager()
     : connectThread(nullptr),
@@ -23,7 +23,8 @@ VoIPManager::VoIPManager()
       onSecondary(false),
       fallbackSuccesses(0),
       sessionReady(false),
-      callRequested(false)
+      callRequested(false),
+      resetCount(0)
 {
     stopEvent.Create(1, 0, nullptr);
 }
@@ -47,6 +48,16 @@ void VoIPManager::Pause(uint32_t ms)
     // up to a whole watchdog period.
     WaitForSingleObject(stopEvent.GetHandle(), ms);
 }
+
+class VoIPManager::AttemptWatch : public ConnectWatch {
+public:
+    explicit AttemptWatch(VoIPManager& manager) : manager_(manager), resets_(manager.resetCount) {}
+    bool Abandoned() override { return manager_.IsStopping() || manager_.resetCount != resets_; }
+
+private:
+    VoIPManager& manager_;
+    const uint32_t resets_;
+};
 
 std::string VoIPManager::GetOwnName()
 {
@@ -175,6 +186,9 @@ std::string VoIPManager::ChooseServerHost()
 
 bool VoIPManager::ConnectToServer()
 {
+    // Before the host is chosen: a reset from here on restarts the rotation,
+    // and this attempt is not part of it.
+    AttemptWatch watch(*this);
     const std::string host = ChooseServerHost();
     if (host.empty()) {
         handlerRegistry.Broadcast(VE_ConnectFailed);
@@ -182,8 +196,15 @@ bool VoIPManager::ConnectToServer()
         return false;
     }
     handlerRegistry.Broadcast(VE_Connecting);
+    // Without the link lock: windows send and reset while this waits.
+    SOCKET s = OpenTcpConnection(host.c_str(), serverPort, &watch);
+    ScopedLock lock(linkLock);
     link.Close();
-    if (!link.Connect(host.c_str(), serverPort)) {
+    if (s != INVALID_SOCKET && watch.Abandoned()) {
+        closesocket(s);
+        s = INVALID_SOCKET;
+    }
+    if (!link.Attach(s)) {
         handlerRegistry.Broadcast(VE_ConnectFailed);
         onSecondary = false;
         return false;
@@ -194,22 +215,16 @@ bool VoIPManager::ConnectToServer()
     else if (host == config->GetBackupServerHost())
         onSecondary = true;
     handlerRegistry.Broadcast(VE_Connected);
+    // Under the same lock, so that the login is the first message of every
+    // connection.
+    SendLogin();
     return true;
 }
 
 void VoIPManager::RunConnection()
 {
     while (!IsStopping()) {
-        bool connected;
-        {
-            // Under the lock, so that the login is the first message of
-            // every connection.
-            ScopedLock lock(linkLock);
-            connected = ConnectToServer();
-            if (connected)
-                SendLogin();
-        }
-        if (!connected) {
+        if (!ConnectToServer()) {
             Pause(kRetryPauseMs);
             continue;
         }
@@ -218,16 +233,15 @@ void VoIPManager::RunConnection()
             {
                 ScopedLock lock(linkLock);
                 lost = !link.Pump() || dropConnection;
-                if (lost) {
+                if (lost)
                     ResetSession();
-                    // Held through the pause: a window's request waits, then
-                    // finds the link closed or the new session not yet signed
-                    // in, and is refused.
-                    Pause(kResetPauseMs);
-                }
             }
-            if (lost)
+            if (lost) {
+                // Without the lock: a window's request meanwhile finds the
+                // link closed or the session not signed in, and is refused.
+                Pause(kResetPauseMs);
                 break;
+            }
             ReportProbedPath();
             PumpFileTransfers();
             Pause(kPumpPeriodMs);
@@ -249,6 +263,7 @@ void VoIPManager::ReportProbedPath()
 
 void VoIPManager::ResetSession()
 {
+    ++resetCount;
     hostIndex = 0;
     onSecondary = false;
     fallbackSuccesses = 0;
@@ -281,17 +296,10 @@ void VoIPManager::RunWatchdog()
 
 bool VoIPManager::TestPrimaryServer()
 {
-    uint32_t address = 0;
-    if (!ResolveHost(GetAppConfig()->GetServerHost().c_str(), address))
-        return false;
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    AttemptWatch watch(*this);
+    SOCKET s = OpenTcpConnection(GetAppConfig()->GetServerHost().c_str(), GetServerPort(), &watch);
     if (s == INVALID_SOCKET)
         return false;
-    sockaddr_in addr = {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(GetServerPort());
-    addr.sin_addr.s_addr = address;
-    const bool ok = connect(s, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr)) == 0;
     closesocket(s);
-    return ok;
+    return true;
 }

@@ -48,7 +48,7 @@ public:
                const char* password, uint16_t udpPortBase);
     void Stop();
     // Callable from any thread; the link is closed under the link lock, so
-    // never in the middle of a pump.
+    // never in the middle of a pump. A connect in progress gives up.
     void ResetSession();
     void SetDropConnection(bool drop) { dropConnection = drop; }
     bool GetDropConnection() const { return dropConnection; }
@@ -114,6 +114,9 @@ public:
     int CountIncomingTransfers();
 
 private:
+    // Ends a connect on a stop, or on a reset since the connect began.
+    class AttemptWatch;
+
     static DWORD WINAPI ConnectThreadProc(void* manager);
     static DWORD WINAPI WatchdogThreadProc(void* manager);
     bool Initialise();
@@ -243,6 +246,8 @@ private:
     // A call request is out and its reply (7) not yet in: a reply that
     // nobody asked for, or a second one, is ignored.
     std::atomic<bool> callRequested;
+    // Raised by every reset, so that a connect learns of one made while it waited.
+    std::atomic<uint32_t> resetCount;
 };
 
 VoIPManager* GetVoIPManager();

@@ -1,13 +1,15 @@
 // The session manager's handling of server commands, fed with bodies built
 // here byte by byte: routing and twins, truncated and oversized input, the
 // session reply's statuses and the pad, contacts, keys and chat, and the
-// requests made while there is no link.
+// requests made while there is no link or while it is being built.
+#include <winsock2.h>
 #include <windows.h>
 
 #include <cryptopp/aes.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -84,6 +86,170 @@ protected:
 };
 
 typedef std::vector<std::string> Seen;
+
+// A loopback port whose connects never complete: its listener's accept
+// queue is full and nobody takes from it, so the system drops every further
+// connection request, and a connect waits until its own time-out.
+class UnansweredPort {
+public:
+    UnansweredPort() = default;
+    ~UnansweredPort()
+    {
+        for (SOCKET s : sockets_)
+            closesocket(s);
+    }
+    UnansweredPort(const UnansweredPort&) = delete;
+    UnansweredPort& operator=(const UnansweredPort&) = delete;
+
+    // True once a connect of its own stays unanswered.
+    bool Open()
+    {
+        SOCKET listener = Keep(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in a = {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        int len = sizeof(a);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0 || listen(listener, 1) != 0
+            || getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+            return false;
+        port_ = ntohs(a.sin_port);
+        for (int i = 0; i < 8; ++i) {
+            SOCKET s = Keep(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+            u_long nonBlocking = 1;
+            ioctlsocket(s, FIONBIO, &nonBlocking);
+            connect(s, reinterpret_cast<const sockaddr*>(&a), sizeof(a));
+            fd_set done, failed;
+            FD_ZERO(&done);
+            FD_ZERO(&failed);
+            FD_SET(s, &done);
+            FD_SET(s, &failed);
+            timeval wait = {0, 500 * 1000};
+            if (select(0, nullptr, &done, &failed, &wait) == 0)
+                return true;
+        }
+        return false;
+    }
+    uint16_t Port() const { return port_; }
+
+private:
+    SOCKET Keep(SOCKET s)
+    {
+        sockets_.push_back(s);
+        return s;
+    }
+
+    std::vector<SOCKET> sockets_;
+    uint16_t port_ = 0;
+};
+
+// Windows call the manager on their own thread: no request of theirs, nor
+// the reset the settings make, may wait for the link to be built.
+class ManagerOnLink : public Manager {
+protected:
+    // A hang it catches lasts seconds to minutes; the margin is for load.
+    static constexpr DWORD kPromptMs = 1000;
+    static constexpr DWORD kStopMs = 2000;
+
+    void SetUp() override
+    {
+        Manager::SetUp();
+        WSADATA wsa;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+        Buf key;
+        ASSERT_TRUE(GetCryptoCore()->GetPublicKey(key));
+        manager->StorePeerKey("bob@x", key);
+        GetAppConfig()->SetServerHost("127.0.0.1");
+        GetAppConfig()->SetBackupServerHost("");
+    }
+
+    void TearDown() override
+    {
+        manager->Stop();
+        Manager::TearDown();
+        WSACleanup();
+    }
+
+    bool Start(uint16_t port) { return manager->Start("127.0.0.1", port, "a@x", "pw", FreePort(SOCK_DGRAM)); }
+
+    // Events as they come until the last of them is the one named.
+    Seen AwaitEvent(const std::string& last)
+    {
+        Seen seen;
+        for (int i = 0; i < 200 && (seen.empty() || seen.back() != last); ++i) {
+            Sleep(25);
+            for (const std::string& e : Events()) {
+                seen.push_back(e);
+                if (e == last)
+                    return seen;
+            }
+        }
+        return seen;
+    }
+
+    void ExpectPromptRequests(const char* situation)
+    {
+        const struct {
+            const char* what;
+            std::function<void()> call;
+        } requests[] = {
+            {"chat text", [this] { manager->SendChatMessage("bob@x", L"hi"); }},
+            {"key request", [this] { manager->RequestPeerKey("bob@x"); }},
+            {"contact query", [this] { manager->SendContactQuery("bob@x"); }},
+            {"add contact", [this] { manager->AddContact("dave@x"); }},
+            {"call", [this] { manager->PlaceCall("bob@x"); }},
+            {"hang-up", [this] { manager->EndCall(); }},
+            {"transfer cancel", [this] { manager->CancelFileTransfer("{id}"); }},
+            {"device registration", [this] { manager->RegisterDevice("Office PC", "PC"); }},
+            {"repeated credentials", [this] { manager->SendCommand120(); }},
+            {"reset", [this] { manager->ResetSession(); }},
+        };
+        for (const auto& r : requests) {
+            const DWORD begun = GetTickCount();
+            r.call();
+            EXPECT_GT(kPromptMs, GetTickCount() - begun) << r.what << " " << situation;
+        }
+    }
+
+    void ExpectPromptStop()
+    {
+        const DWORD begun = GetTickCount();
+        manager->Stop();
+        EXPECT_GT(kStopMs, GetTickCount() - begun);
+    }
+};
+
+TEST_F(ManagerOnLink, AConnectThatNeverCompletesEndsOnResetAndStop)
+{
+    UnansweredPort silent;
+    ASSERT_TRUE(silent.Open());
+    ASSERT_TRUE(Start(silent.Port()));
+    EXPECT_EQ(Seen({"0", "3"}), AwaitEvent("3"));
+    Sleep(300);
+    ExpectPromptRequests("while connecting");
+
+    // The reset gave up the attempt: a fresh one begins at the primary.
+    const Seen afterReset = AwaitEvent("3");
+    ASSERT_FALSE(afterReset.empty());
+    EXPECT_EQ("3", afterReset.back());
+    EXPECT_NE(afterReset.end(), std::find(afterReset.begin(), afterReset.end(), "2"));
+    Sleep(300);
+    ExpectPromptStop();
+}
+
+TEST_F(ManagerOnLink, ThePauseAfterALostLinkKeepsNoRequestWaiting)
+{
+    RelaySide relay;
+    ASSERT_TRUE(relay.Listen());
+    ASSERT_TRUE(Start(relay.Port()));
+    relay.SignIn(events);
+    Events();
+    relay.Drop();
+    const Seen lost = AwaitEvent("5");
+    ASSERT_FALSE(lost.empty());
+    ASSERT_EQ("5", lost.back());
+    ExpectPromptRequests("after a lost link");
+    ExpectPromptStop();
+}
 
 TEST_F(Manager, IgnoresTypesOutsideTheTableAndBodiesWithoutAType)
 {

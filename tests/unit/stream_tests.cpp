@@ -1,4 +1,5 @@
-// StreamConnection against a real TCP peer on 127.0.0.1.
+// StreamConnection against a real TCP peer on 127.0.0.1, and the host lookup
+// a stop can leave.
 #include <winsock2.h>
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 
 #include "AppConfig.h"
 #include "StreamConnection.h"
+#include "TcpConnect.h"
 
 namespace {
 
@@ -280,4 +282,51 @@ TEST_F(Link, ConnectByHostName)
     peer_ = accept(listener_, nullptr, nullptr);
     EXPECT_NE(INVALID_SOCKET, peer_);
     EXPECT_TRUE(link_.IsConnected());
+}
+
+namespace {
+
+// A name server that answers only when the test lets it.
+HANDLE g_answer;
+HANDLE g_answered;
+const uint32_t kAnswer = 0x0200007F;  // 127.0.0.2 in network order
+
+bool SlowResolver(const char*, uint32_t& address)
+{
+    WaitForSingleObject(g_answer, INFINITE);
+    address = kAnswer;
+    SetEvent(g_answered);
+    return true;
+}
+
+struct GiveUpAfter : ConnectWatch {
+    explicit GiveUpAfter(DWORD ms) : deadline(GetTickCount() + ms) {}
+    bool Abandoned() override { return static_cast<int32_t>(GetTickCount() - deadline) >= 0; }
+    DWORD deadline;
+};
+
+}  // namespace
+
+TEST(HostLookup, AWatchEndsASlowLookupWhichFinishesAlone)
+{
+    g_answer = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    g_answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    uint32_t address = 7;
+    GiveUpAfter soon(300);
+    const DWORD begun = GetTickCount();
+    EXPECT_FALSE(LookUpHost("relay.example", address, &soon, SlowResolver));
+    // A hang it catches lasts as long as the name server; the margin is for load.
+    EXPECT_GT(2000u, GetTickCount() - begun);
+    EXPECT_EQ(7u, address);
+
+    // Let go, the lookup still ends, into what it holds itself.
+    SetEvent(g_answer);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_answered, 5000));
+    EXPECT_EQ(7u, address);
+
+    GiveUpAfter patient(10000);
+    EXPECT_TRUE(LookUpHost("relay.example", address, &patient, SlowResolver));
+    EXPECT_EQ(kAnswer, address);
+    CloseHandle(g_answer);
+    CloseHandle(g_answered);
 }
