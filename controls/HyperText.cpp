@@ -201,12 +201,13 @@ LayoutResult HyperTextLayout::Pass(const HyperTextModel& model, TextMeasure& mea
         }
 
         int fit = 0, lineWidth = 0, measuredHeight = 0;
-        if (!measure.Measure(at, std::min(lineLength, kMaxMeasuredChars), width, fit, lineWidth, measuredHeight) ||
+        if (!measure.Measure(at, std::min(lineLength, kMaxMeasuredChars), width, fit, lineWidth, measuredHeight,
+                             nullptr) ||
             measuredHeight == 0) {
             // An empty line still takes the height of one.
             int spaceFit = 0, spaceWidth = 0;
             measuredHeight = 0;
-            measure.Measure(L" ", 1, width, spaceFit, spaceWidth, measuredHeight);
+            measure.Measure(L" ", 1, width, spaceFit, spaceWidth, measuredHeight, nullptr);
             lineWidth = 0;
             fit = lineLength;
         }
@@ -267,6 +268,8 @@ void HyperTextPieces::Clear()
 {
     pieces_.clear();
     rows_.clear();
+    advances_.clear();
+    advancesAt_.clear();
 }
 
 void HyperTextPieces::Build(const HyperTextModel& model, const HyperTextLayout& layout, int firstLine,
@@ -288,7 +291,19 @@ void HyperTextPieces::Build(const HyperTextModel& model, const HyperTextLayout& 
             const int32_t count = segment.end - from + 1;
             if (count > 0) {
                 int fit = 0, width = 0, height = 0;
-                if (!measure.Measure(text.data() + from, count, INT_MAX, fit, width, height)) width = 0;
+                const size_t at = advances_.size();
+                advances_.resize(at + static_cast<size_t>(count));
+                int* extents = advances_.data() + at;
+                const bool measured = measure.Measure(text.data() + from, count, INT_MAX, fit, width, height, extents);
+                if (!measured) width = 0;
+                if (measured && fit == count) {
+                    // From extents since the piece's start to steps between letters.
+                    for (int i = count - 1; i > 0; --i) extents[i] -= extents[i - 1];
+                    advancesAt_.push_back(static_cast<int>(at));
+                } else {
+                    advances_.resize(at);
+                    advancesAt_.push_back(-1);
+                }
                 pieces_.push_back({segment.run, {x, y, x + width, y + layout.lineHeight}, from, count, kNoPiece,
                                    kNoPiece});
                 ++row.count;
@@ -307,6 +322,12 @@ void HyperTextPieces::Build(const HyperTextModel& model, const HyperTextLayout& 
             pieces_[i].previous = static_cast<int>(i - 1);
         }
     }
+}
+
+const int* HyperTextPieces::Advances(int piece) const
+{
+    const int at = advancesAt_[static_cast<size_t>(piece)];
+    return at < 0 ? nullptr : advances_.data() + at;
 }
 
 int HyperTextPieces::At(int x, int y, int lineHeight) const

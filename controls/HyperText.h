@@ -57,9 +57,12 @@ private:
 class TextMeasure {
 public:
     // For the first count characters of text: how many of them fit into
-    // maxExtent pixels, and the extent of all count of them. False when the
-    // font could not measure.
-    virtual bool Measure(const wchar_t* text, int count, int maxExtent, int& fit, int& width, int& height) = 0;
+    // maxExtent pixels, and the extent of all count of them. extents, when
+    // given, has room for count values and receives, for each of the fit
+    // characters, the extent from the start of text to its end. False when
+    // the font could not measure.
+    virtual bool Measure(const wchar_t* text, int count, int maxExtent, int& fit, int& width, int& height,
+                         int* extents) = 0;
 
 protected:
     ~TextMeasure() = default;
@@ -150,6 +153,10 @@ public:
     // stop once they pass clientWidth.
     void Build(const HyperTextModel& model, const HyperTextLayout& layout, int firstLine, int charShift,
                int clientWidth, int clientHeight, TextMeasure& measure);
+    // The distance from each character of a piece to the next as measured,
+    // so that drawing puts every letter where the measure placed it; null
+    // when the piece could not be measured.
+    const int* Advances(int piece) const;
     // The piece under a client point, or kNoPiece.
     int At(int x, int y, int lineHeight) const;
     // The first piece of the chain that piece belongs to.
@@ -158,6 +165,10 @@ public:
 private:
     std::vector<HyperTextPiece> pieces_;
     std::vector<Row> rows_;
+    // The advances of all pieces one after the other, and where those of
+    // each piece begin (-1 for none).
+    std::vector<int> advances_;
+    std::vector<int> advancesAt_;
 };
 
 }  // namespace HyperTextControl

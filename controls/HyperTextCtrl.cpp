@@ -10,11 +10,12 @@ namespace {
 class DCMeasure : public TextMeasure {
 public:
     explicit DCMeasure(HDC dc) : dc_(dc) {}
-    bool Measure(const wchar_t* text, int count, int maxExtent, int& fit, int& width, int& height) override
+    bool Measure(const wchar_t* text, int count, int maxExtent, int& fit, int& width, int& height,
+                 int* extents) override
     {
         INT fitted = 0;
         SIZE size = {};
-        if (!::GetTextExtentExPointW(dc_, text, count, maxExtent, &fitted, nullptr, &size)) return false;
+        if (!::GetTextExtentExPointW(dc_, text, count, maxExtent, &fitted, extents, &size)) return false;
         fit = fitted;
         width = size.cx;
         height = size.cy;
@@ -475,9 +476,25 @@ void CHyperTextCtrlT<TBase>::DrawHoverChain(HFONT font, COLORREF colour, bool re
             PaintParentBackgroundRect(dc, this->GetParent(), this->m_hWnd, rect, background);
             VeilRect(dc, rect, kVeilAlpha);
         }
-        dc.TextOut(piece.rect.left, piece.rect.top, m_model.Text().data() + piece.textStart, piece.count);
+        DrawPiece(dc, i);
     }
     dc.SelectFont(oldFont);
+}
+
+// Left to itself ExtTextOutW spaces the letters by advances of its own,
+// which need not be the ones it measured (Wine draws small Tahoma up to a
+// pixel a letter narrower): the text would fall short of its rectangle,
+// leave a gap before the next piece and end before its own underline. So
+// each letter goes where it was measured. Bold letters are wider than the
+// measuring font's and keep their own spacing.
+template <class TBase>
+void CHyperTextCtrlT<TBase>::DrawPiece(HDC dc, int index)
+{
+    const HyperTextPiece& piece = m_visible.Pieces()[index];
+    const bool bold = piece.run != kNoRun && m_model.Runs()[piece.run].isStatic;
+    WTL::CDCHandle(dc).ExtTextOut(piece.rect.left, piece.rect.top, 0, nullptr,
+                                  m_model.Text().data() + piece.textStart, static_cast<UINT>(piece.count),
+                                  bold ? nullptr : m_visible.Advances(index));
 }
 
 template <class TBase>
@@ -496,7 +513,8 @@ void CHyperTextCtrlT<TBase>::PaintPieces(HDC target)
     dc.SetBkMode(TRANSPARENT);
     const auto& pieces = m_visible.Pieces();
     const int hoveredRun = m_hoveredPiece == kNoPiece ? kNoRun : pieces[m_hoveredPiece].run;
-    for (const HyperTextPiece& piece : pieces) {
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        const HyperTextPiece& piece = pieces[i];
         if (piece.run == kNoRun) {
             dc.SetTextColor(m_textColour);
         } else if (piece.run == hoveredRun) {
@@ -509,8 +527,7 @@ void CHyperTextCtrlT<TBase>::PaintPieces(HDC target)
             dc.SetTextColor(m_linkColour);
             dc.SelectFont(m_linkFont);
         }
-        dc.ExtTextOut(piece.rect.left, piece.rect.top, 0, nullptr, m_model.Text().data() + piece.textStart,
-                      static_cast<UINT>(piece.count));
+        DrawPiece(dc, static_cast<int>(i));
         if (piece.run != kNoRun) dc.SelectFont(m_font);
     }
     dc.SelectFont(oldFont);

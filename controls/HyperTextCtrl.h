@@ -110,6 +110,8 @@ private:
     // colour (the pieces are about to be drawn anew anyway).
     void ClearHover(bool repaintBackground);
     void DrawHoverChain(HFONT font, COLORREF colour, bool repaintBackground);
+    // Writes a piece's characters at its left and top in the DC's font and colour.
+    void DrawPiece(HDC dc, int index);
     void OpenRunTarget(const HyperTextRun& run);
 
     // Text model and layout.

@@ -271,9 +271,11 @@ public:
         return ::DrawTextW(m_hDC, text, count, r, format);
     }
     BOOL TextOut(int x, int y, LPCWSTR text, int count) const { return ::TextOutW(m_hDC, x, y, text, count); }
-    BOOL ExtTextOut(int x, int y, UINT options, const RECT* r, LPCWSTR text, UINT count) const
+    // dx, when given, is the distance from each character to the next.
+    BOOL ExtTextOut(int x, int y, UINT options, const RECT* r, LPCWSTR text, UINT count,
+                    const INT* dx = nullptr) const
     {
-        return ::ExtTextOutW(m_hDC, x, y, options, r, text, count, nullptr);
+        return ::ExtTextOutW(m_hDC, x, y, options, r, text, count, dx);
     }
     BOOL GetTextExtent(LPCWSTR text, int count, SIZE* size) const
     {

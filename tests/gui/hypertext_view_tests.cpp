@@ -151,6 +151,24 @@ int Differences(const gui::Pixels& a, const gui::Pixels& b)
     for (size_t i = 0; i < a.data.size() && i < b.data.size(); ++i) n += a.data[i] != b.data[i];
     return n;
 }
+
+// The columns from the first to the last pixel close to colour in rows
+// top..bottom and columns from..to (both exclusive at the end); -1 for none.
+struct Ink {
+    int left = -1, right = -1;
+};
+Ink InkOf(const gui::Pixels& p, int top, int bottom, int from, int to, uint32_t colour)
+{
+    Ink ink;
+    for (int x = std::max(0, from); x < std::min(p.width, to); ++x)
+        for (int y = std::max(0, top); y < std::min(p.height, bottom); ++y)
+            if (gui::Near(p.At(x, y), colour, 60)) {
+                if (ink.left < 0) ink.left = x;
+                ink.right = x;
+                break;
+            }
+    return ink;
+}
 }  // namespace
 
 TEST_F(ChatView, TextComesBackWithinTheCallersBuffer)
@@ -436,6 +454,50 @@ TEST_F(ChatView, ALinkOverTwoLinesIsHighlightedWhole)
         SendMessageW(view.ToolTipWindow(), TTM_GETTEXTW, 128, LPARAM(&tool));
         EXPECT_EQ(view.Model().Runs()[0].tooltip, std::wstring(tip)) << id;
     }
+}
+
+// A piece's rectangle places the piece after it, takes the mouse and the
+// tooltip and bounds the hover underline, so the letters must fill it: no
+// gap opens around a link, and the underline ends with the link's text.
+TEST_F(ChatView, PiecesAreDrawnAsWideAsTheyWereMeasured)
+{
+    view.SetWindowText(L"notes at www.example.org/notes, have a look\nmail carol@example.org too");
+    Show();
+    const gui::Pixels painted = Painted();
+    HDC dc = GetDC(view);
+    HGDIOBJ old = SelectObject(dc, font);
+    auto textEnd = [&](const HyperTextPiece& piece) {
+        std::wstring text = TextOf(piece);
+        while (!text.empty() && iswspace(text.back())) text.pop_back();
+        SIZE size = {};
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        return piece.rect.left + static_cast<int>(size.cx);
+    };
+    ASSERT_EQ(6u, Pieces().size());
+    for (const HyperTextPiece& piece : Pieces()) {
+        const uint32_t colour = piece.run == kNoRun ? FromColorRef(GetSysColor(COLOR_WINDOWTEXT)) : Rgb(0, 0, 255);
+        const Ink ink = InkOf(painted, piece.rect.top, piece.rect.bottom, piece.rect.left, piece.rect.right + 4, colour);
+        EXPECT_NEAR(textEnd(piece), ink.right + 1, 2) << TextOf(piece);
+    }
+
+    // Hovered, the underline is the row with the most pixels of the hover colour.
+    const int carol = FindPiece(L"carol@example.org");
+    ASSERT_NE(kNoPiece, carol);
+    const auto& rect = Pieces()[carol].rect;
+    MoveTo(Middle(carol));
+    const gui::Pixels hovered = OnScreen();
+    int underline = -1, widest = 0;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        const Ink row = InkOf(hovered, y, y + 1, rect.left, rect.right + 4, Rgb(255, 0, 0));
+        if (row.right - row.left > widest) widest = row.right - row.left, underline = y;
+    }
+    ASSERT_GE(underline, 0);
+    const Ink line = InkOf(hovered, underline, underline + 1, rect.left, rect.right + 4, Rgb(255, 0, 0));
+    const Ink letters = InkOf(hovered, rect.top, underline, rect.left, rect.right + 4, Rgb(255, 0, 0));
+    EXPECT_NEAR(textEnd(Pieces()[carol]), letters.right + 1, 2);
+    EXPECT_NEAR(letters.right, line.right, 2) << "the underline ends with the letters";
+    SelectObject(dc, old);
+    ReleaseDC(view, dc);
 }
 
 TEST_F(ChatView, StyledTextIsColouredBoldAndNeverHovered)

@@ -14,13 +14,15 @@ namespace {
 // height, as a font reports for an empty string.
 class FixedMeasure : public TextMeasure {
 public:
-    bool Measure(const wchar_t*, int count, int maxExtent, int& fit, int& width, int& height) override
+    bool Measure(const wchar_t*, int count, int maxExtent, int& fit, int& width, int& height,
+                 int* extents) override
     {
         ++calls;
         longest = std::max(longest, count);
         fit = std::min(count, maxExtent / 10);
         width = count * 10;
         height = count ? 16 : 0;
+        for (int i = 0; extents && i < fit; ++i) extents[i] = (i + 1) * 10;
         return true;
     }
     int calls = 0;
@@ -399,4 +401,38 @@ TEST_F(PiecesFixture, OnlyTheLinesAndPiecesThatShow)
     pieces.Build(model, layout, 5, 0, 95, 40, measure);
     ASSERT_EQ(1u, pieces.Rows().size());
     EXPECT_EQ(3, pieces.Rows()[0].count);
+}
+
+// A digit is as many pixels wide as its value, anything else has no width,
+// and a '0' cannot be measured.
+class DigitMeasure : public TextMeasure {
+public:
+    bool Measure(const wchar_t* text, int count, int, int& fit, int& width, int& height, int* extents) override
+    {
+        width = 0;
+        for (int i = 0; i < count; ++i) {
+            if (text[i] == L'0') return false;
+            if (text[i] > L'0' && text[i] <= L'9') width += text[i] - L'0';
+            if (extents) extents[i] = width;
+        }
+        fit = count;
+        height = 16;
+        return true;
+    }
+};
+
+TEST_F(PiecesFixture, EachPieceKeepsTheStepsItsLettersWereMeasuredWith)
+{
+    LayOut(L"12 www.34.5 6\n708", 1000);
+    DigitMeasure digits;
+    pieces.Build(model, layout, 0, 0, 1000, 100, digits);
+    ASSERT_EQ(4u, pieces.Pieces().size());
+    const std::vector<int> expected[] = {{1, 2, 0}, {0, 0, 0, 0, 3, 4, 0, 5}, {0, 6}};
+    for (int i = 0; i < 3; ++i) {
+        const HyperTextPiece& p = pieces.Pieces()[i];
+        ASSERT_NE(nullptr, pieces.Advances(i));
+        EXPECT_EQ(expected[i], std::vector<int>(pieces.Advances(i), pieces.Advances(i) + p.count)) << i;
+    }
+    EXPECT_EQ(nullptr, pieces.Advances(3)) << "not measured: drawn as the font spaces it";
+    EXPECT_EQ(pieces.Pieces()[3].rect.left, pieces.Pieces()[3].rect.right);
 }
