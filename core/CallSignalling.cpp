@@ -1,7 +1,7 @@
 // Call signalling: the requests and handlers of a voice call, its key
 // exchange and its path probing. The dispatch takes 8/109 only when idle,
 // 15, 16 and 9 only once the call is agreed, 11 and 14 only after a probe
-// report, and 12 only once the media is connected.
+// report, and 12 once the media is connected, on either side of the call.
 #include <winsock2.h>
 
 #include "CodecSet.h"

@@ -207,7 +207,8 @@ private:
     };
     static const int32_t kAnyState = -1;
     static const Route kRoutes[];
-    static const Route* FindRoute(uint32_t type);
+    // The row that takes the type in the given call state, if any.
+    static const Route* FindRoute(uint32_t type, int32_t state);
 
     HandlerRegistry handlerRegistry;
     StreamConnection link;
