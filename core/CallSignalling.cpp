@@ -15,11 +15,20 @@ const int32_t kDirectProbing = 2;
 const int32_t kServerProbing = 3;
 const int32_t kConnected = 5;
 const int32_t kTalking = 6;
+// A refusal of this side's own, for a request that never left: no server
+// sends it.
+const int32_t kCallNotSent = -1;
 }  // namespace
 
 void VoIPManager::PlaceCall(const std::string& callee)
 {
     handlerRegistry.Broadcast(VE_CallRequested, VoipEventByte{1});
+    // The cipher would cut a longer name and ring someone else: refused as
+    // a call the server refuses, which the call page reports and closes on.
+    if (callee.size() > CryptoCore::kMaxNameLength) {
+        handlerRegistry.Broadcast(VE_CallReply, VoipEventValue{kCallNotSent});
+        return;
+    }
     if (!IsConnected())
         return;
     CmdMsg message(CmdHeader::CallRequest);

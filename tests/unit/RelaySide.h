@@ -109,7 +109,7 @@ inline std::string DescribeSent(const Bytes& body)
     };
     static const Layout layouts[] = {
         {116, "BSWU"}, {32, "SB"}, {34, "SB"}, {35, "S"}, {36, "SBUU"},
-        {38, "SU"},    {37, "S"},  {30, "S"},  {33, "SS"},
+        {38, "SU"},    {37, "S"},  {30, "S"},  {33, "SS"}, {107, "BU"},
     };
     FieldReader r(body);
     const uint32_t type = r.U32();

@@ -397,4 +397,48 @@ TEST_F(Manager, ATakenMediaPortFailsTheSetUpAndStopStillEnds)
     WSACleanup();
 }
 
+// A manager signed in through its own connect thread, at the relay's end
+// of a real link.
+class SignedIn : public Manager {
+protected:
+    static void SetUpTestSuite()
+    {
+        Manager::SetUpTestSuite();
+        WSADATA wsa;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+    }
+    static void TearDownTestSuite() { WSACleanup(); }
+
+    void SetUp() override
+    {
+        Manager::SetUp();
+        ASSERT_TRUE(relay.Listen());
+        AppConfig* config = GetAppConfig();
+        config->SetServerHost("127.0.0.1");
+        config->SetBackupServerHost("");
+        ASSERT_TRUE(manager->Start("127.0.0.1", relay.Port(), "alice@x", "pw", FreePort(SOCK_DGRAM)));
+    }
+    void TearDown() override
+    {
+        manager->Stop();
+        Manager::TearDown();
+    }
+
+    RelaySide relay;
+};
+
+TEST_F(SignedIn, ACallToANameTheCipherWouldCutIsRefusedAndNothingLeaves)
+{
+    relay.SignIn(events);
+    manager->PlaceCall(std::string(256, 'n'));
+    EXPECT_EQ((Seen{"11", "10:-1"}), Events());
+    EXPECT_EQ(Seen(), relay.Sent());
+    EXPECT_EQ(0, manager->GetCallState());
+
+    // The longest name that goes whole.
+    manager->PlaceCall(std::string(255, 'n'));
+    EXPECT_EQ(Seen{"11"}, Events());
+    EXPECT_EQ(Seen{"107:#256|782"}, relay.Sent());
+}
+
 }  // namespace
