@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AudioEngine.h"
 #include "Buf.h"
@@ -182,8 +183,11 @@ private:
     void RemoveIncomingTransfer(const std::string& id);
     // Removes the transfer, tells the peer (33) and this side's windows (28).
     void FailTransfer(const std::string& id, int32_t localText);
-    // A reset drops every transfer, and the windows learn of each.
+    // A reset drops every transfer, and the windows learn of each; the
+    // peers learn of it once the session is signed in again.
     void DropTransfers();
+    // The cancels a reset could not send: one for each dropped transfer.
+    void SendOwedCancels();
     void PumpFileTransfers();
     bool SendTransferCommand(uint32_t type, const std::string& id);
     bool SendTransferError(const std::string& id, int32_t languageId);
@@ -237,6 +241,9 @@ private:
     CriticalSection outgoingLock;
     TransferMap incomingTransfers;
     CriticalSection incomingLock;
+    // Identifiers of the transfers that resets dropped since the last
+    // sign-in; guarded by the outgoing lock.
+    std::vector<std::string> cancelsOwed;
     std::atomic<int32_t> hostIndex;
     std::atomic<bool> onSecondary;
     std::atomic<int32_t> fallbackSuccesses;
