@@ -215,6 +215,29 @@ TEST_F(Manager, ContactListsStopAtTheBodyAndKeepTheFirstOfEqualNames)
     EXPECT_EQ(Seen(), Names());
 }
 
+// A message may be megabytes long; one packed with the shortest names must
+// not make the table many times its size, nor take hours to read.
+TEST_F(Manager, AListOfMoreContactsThanTheTableHoldsKeepsTheFirstOnes)
+{
+    const uint32_t count = 2u << 20;
+    Body list(2);
+    list.U32(count);
+    char name[16];
+    for (uint32_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), "%x", i);
+        list.Str(name).Str("");
+    }
+    ASSERT_LT(list.bytes.size(), static_cast<size_t>(StreamConnection::kMaxBody));
+    Deliver(list);
+    EXPECT_EQ(Seen({"9"}), Events());
+    const Seen names = Names();
+    ASSERT_EQ(ContactTable::kMaxContacts, names.size());
+    EXPECT_EQ("0|", names.front());
+    char last[16];
+    std::snprintf(last, sizeof(last), "%x|", static_cast<unsigned>(ContactTable::kMaxContacts - 1));
+    EXPECT_EQ(last, names.back());
+}
+
 TEST_F(Manager, SessionReplyStatusesAndThePad)
 {
     const Bytes pad = MakePad(2048);
