@@ -464,4 +464,28 @@ TEST_F(SignedIn, ACallToANameTheCipherWouldCutIsRefusedAndNothingLeaves)
     EXPECT_EQ(Seen{"107:#256|782"}, relay.Sent());
 }
 
+// Some thousands of contacts make a session reply of megabytes.
+TEST_F(SignedIn, AContactListOfFourMegabytesIsReadWhole)
+{
+    const uint32_t count = 8192;
+    const std::string display(512, 'd');
+    // The count leads the list as a type leads a body.
+    Body list(count);
+    char name[32];
+    for (uint32_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), "c%06u@x", i);
+        list.Str(name).Str(display);
+    }
+    ASSERT_GT(list.bytes.size(), 4u << 20);
+    relay.SignIn(events, list.bytes);
+
+    const Seen names = Names();
+    ASSERT_EQ(count, names.size());
+    EXPECT_EQ("c000000@x|" + display, names.front());
+    EXPECT_EQ("c008191@x|" + display, names.back());
+    // The link holds: the manager still answers.
+    manager->PlaceCall("bob@x");
+    EXPECT_EQ(Seen{"107:#16|782"}, relay.Sent());
+}
+
 }  // namespace
