@@ -134,6 +134,7 @@ void VoIPManager::OnCallReply(CmdMsg& message, bool)
         return;
     }
     SendKeyOffer();
+    peerAccepted = false;
     callState = kAgreed;
 }
 
@@ -145,6 +146,7 @@ void VoIPManager::OnIncomingCall(CmdMsg& message, bool twin)
     if (!ReadText(reader, twin, names.first) || !ReadText(reader, twin, names.second)
         || !reader.ReadU32(offer).IsOk())
         return;
+    peerAccepted = false;
     callState = kAgreed;
     GetCodecSet()->Negotiate(offer);
     mediaEngine.AgreeCallMode(offer);
@@ -236,6 +238,10 @@ void VoIPManager::OnCallAccepted(CmdMsg& message, bool)
     BufReader& reader = message.GetReader();
     int32_t type = 0, mode = 0;
     if (!reader.ReadU32(type).ReadU32(mode).IsOk())
+        return;
+    // Once a call: a repeated acceptance would start the call page's
+    // call-started sound again.
+    if (peerAccepted.exchange(true))
         return;
     GetCodecSet()->SetType(type);
     mediaEngine.SetCallMode(mode);

@@ -251,6 +251,9 @@ private:
     // A call request is out and its reply (7) not yet in: a reply that
     // nobody asked for, or a second one, is ignored.
     std::atomic<bool> callRequested;
+    // The peer's acceptance of the call being set up has come: a repeated
+    // one is ignored. Cleared when a call is agreed.
+    std::atomic<bool> peerAccepted{false};
 };
 
 VoIPManager* GetVoIPManager();
