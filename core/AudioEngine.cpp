@@ -125,6 +125,7 @@ bool AudioEngine::OpenSocket(uint16_t localPort)
 
 void AudioEngine::CloseSocket()
 {
+    ScopedLock guard(runLock);
     if (IsRunning()) {
         SignalStop();
         Stop();
@@ -200,8 +201,15 @@ uint32_t PercentToVolume(int32_t percent)
 
 // ---- Start and stop ----
 
+bool AudioEngine::IsRunning()
+{
+    ScopedLock guard(runLock);
+    return captureThread != nullptr;
+}
+
 bool AudioEngine::Start()
 {
+    ScopedLock guard(runLock);
     if (IsRunning())
         return false;
     stopFlag.Set(false);
@@ -212,7 +220,7 @@ bool AudioEngine::Start()
     }
     QueueCaptureBuffers(kCaptureBuffers);
     {
-        ScopedLock guard(playbackLock);
+        ScopedLock queue(playbackLock);
         playbackQueue.clear();
     }
     captureThread = CreateThread(nullptr, 0, CaptureMain, this, 0, nullptr);
@@ -229,12 +237,13 @@ bool AudioEngine::Start()
 
 bool AudioEngine::Stop()
 {
+    ScopedLock guard(runLock);
     // Set here too, so that a caller that forgot to signal cannot wait for ever.
     stopFlag.Set(true);
     JoinThreads();
     CloseCapture();
     ClosePlayback();
-    ScopedLock guard(playbackLock);
+    ScopedLock queue(playbackLock);
     playbackQueue.clear();
     return true;
 }

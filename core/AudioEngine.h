@@ -70,8 +70,9 @@ public:
     // everything already started is undone and false is returned.
     bool Start();
     // Ends the threads, then closes the devices and frees every buffer.
+    // Start and Stop may be called from different threads; they take turns.
     bool Stop();
-    bool IsRunning() const { return captureThread != nullptr; }
+    bool IsRunning();
 
     void SetVolume(uint32_t word);
     uint32_t GetVolume() { return volume.Get(); }
@@ -136,6 +137,11 @@ private:
     LockedBool volumeChosen;
     bool volumeApplied;
     uint32_t appliedVolume;
+    // Held through each Start, Stop and socket close: the window's thread
+    // accepts while a core thread may end the call. The media threads and
+    // device callbacks never take it, and neither call takes another
+    // manager lock under it, so a caller holding one cannot deadlock here.
+    CriticalSection runLock;
 };
 
 // The volume word for a percentage, the same level in both channels.

@@ -1,7 +1,7 @@
 // Call signalling: the requests and handlers of a voice call, its key
 // exchange and its path probing. The dispatch takes 8/109 only when idle,
 // 15, 16 and 9 only once the call is agreed, 11 and 14 only after a probe
-// report, and 12 only once the media is connected.
+// report, and 12 once the media is connected, on either side of the call.
 #include <winsock2.h>
 
 #include "CodecSet.h"
@@ -15,11 +15,20 @@ const int32_t kDirectProbing = 2;
 const int32_t kServerProbing = 3;
 const int32_t kConnected = 5;
 const int32_t kTalking = 6;
+// A refusal of this side's own, for a request that never left: no server
+// sends it.
+const int32_t kCallNotSent = -1;
 }  // namespace
 
 void VoIPManager::PlaceCall(const std::string& callee)
 {
     handlerRegistry.Broadcast(VE_CallRequested, VoipEventByte{1});
+    // The cipher would cut a longer name and ring someone else: refused as
+    // a call the server refuses, which the call page reports and closes on.
+    if (callee.size() > CryptoCore::kMaxNameLength) {
+        handlerRegistry.Broadcast(VE_CallReply, VoipEventValue{kCallNotSent});
+        return;
+    }
     if (!IsConnected())
         return;
     CmdMsg message(CmdHeader::CallRequest);
@@ -125,6 +134,7 @@ void VoIPManager::OnCallReply(CmdMsg& message, bool)
         return;
     }
     SendKeyOffer();
+    peerAccepted = false;
     callState = kAgreed;
 }
 
@@ -136,6 +146,7 @@ void VoIPManager::OnIncomingCall(CmdMsg& message, bool twin)
     if (!ReadText(reader, twin, names.first) || !ReadText(reader, twin, names.second)
         || !reader.ReadU32(offer).IsOk())
         return;
+    peerAccepted = false;
     callState = kAgreed;
     GetCodecSet()->Negotiate(offer);
     mediaEngine.AgreeCallMode(offer);
@@ -227,6 +238,10 @@ void VoIPManager::OnCallAccepted(CmdMsg& message, bool)
     BufReader& reader = message.GetReader();
     int32_t type = 0, mode = 0;
     if (!reader.ReadU32(type).ReadU32(mode).IsOk())
+        return;
+    // Once a call: a repeated acceptance would start the call page's
+    // call-started sound again.
+    if (peerAccepted.exchange(true))
         return;
     GetCodecSet()->SetType(type);
     mediaEngine.SetCallMode(mode);

@@ -5,7 +5,7 @@
 
 // Types 104 to 119 from the server are twins of first-set types that carry
 // their texts enciphered with the built-in key. A row with a call state is
-// only taken in that state.
+// only taken in that state; a type taken in two states has a row for each.
 const VoIPManager::Route VoIPManager::kRoutes[] = {
     {CmdHeader::ContactList, &VoIPManager::OnContactList, false, kAnyState},
     {CmdHeader::ContactListEnc, &VoIPManager::OnContactList, true, kAnyState},
@@ -36,8 +36,10 @@ const VoIPManager::Route VoIPManager::kRoutes[] = {
     {CmdHeader::DirectProbing, &VoIPManager::OnDirectProbing, false, 1},
     {CmdHeader::ServerProbing, &VoIPManager::OnServerProbing, false, 4},
     {CmdHeader::MediaConnected, &VoIPManager::OnMediaConnected, false, 4},
-    // The peer's acceptance counts once, while the media waits for it.
+    // The peer's acceptance: the caller's media waits for it; the callee,
+    // which accepted first, takes it while it talks.
     {CmdHeader::CallAccepted, &VoIPManager::OnCallAccepted, false, 5},
+    {CmdHeader::CallAccepted, &VoIPManager::OnCallAccepted, false, 6},
     {CmdHeader::CallEnded, &VoIPManager::OnCallEnded, false, kAnyState},
     {CmdHeader::CallPageSignal, &VoIPManager::OnCallSignal, false, kAnyState},
     {CmdHeader::FileOffer, &VoIPManager::OnFileOffer, false, kAnyState},
@@ -52,10 +54,10 @@ const VoIPManager::Route VoIPManager::kRoutes[] = {
     {CmdHeader::TransferCancelled, &VoIPManager::OnFileCancelled, false, kAnyState},
 };
 
-const VoIPManager::Route* VoIPManager::FindRoute(uint32_t type)
+const VoIPManager::Route* VoIPManager::FindRoute(uint32_t type, int32_t state)
 {
     for (const Route& r : kRoutes)
-        if (r.type == type)
+        if (r.type == type && (r.callState == kAnyState || r.callState == state))
             return &r;
     return nullptr;
 }
@@ -67,8 +69,8 @@ int VoIPManager::HandleCmd(CmdMsg& message)
         return 0;
     if (type - 2u > 117u)
         return 0;
-    const Route* route = FindRoute(type);
-    if (!route || (route->callState != kAnyState && route->callState != callState))
+    const Route* route = FindRoute(type, callState);
+    if (!route)
         return 0;
     (this->*route->handler)(message, route->twin);
     return 1;

@@ -8,7 +8,7 @@ int32_t g_lastContactNumber = 0;
 
 bool ContactTable::Add(const std::string& name, const std::string& secondText, int32_t status)
 {
-    if (Find(name))
+    if (IsFull() || !numbers_.emplace(name, g_lastContactNumber + 1).second)
         return false;
     ContactEntry& e = entries_[++g_lastContactNumber];
     e.name = name;
@@ -19,10 +19,11 @@ bool ContactTable::Add(const std::string& name, const std::string& secondText, i
 
 const ContactEntry* ContactTable::Find(const std::string& name) const
 {
-    for (const auto& kv : entries_)
-        if (kv.second.name == name)
-            return &kv.second;
-    return nullptr;
+    auto number = numbers_.find(name);
+    if (number == numbers_.end())
+        return nullptr;
+    auto entry = entries_.find(number->second);
+    return entry == entries_.end() ? nullptr : &entry->second;
 }
 
 bool ContactTable::Contains(const std::string& name) const

@@ -35,8 +35,9 @@ void VoIPManager::ReadContactList(CmdMsg& message, bool twin)
     uint32_t count = 0;
     if (!reader.ReadU32(count).IsOk())
         return;
-    // The count is the server's word; the body decides how many pairs there are.
-    for (uint32_t i = 0; i < count; ++i) {
+    // The count is the server's word; the body, and the table's bound,
+    // decide how many pairs there are.
+    for (uint32_t i = 0; i < count && !contacts.IsFull(); ++i) {
         std::string name, secondText;
         if (!ReadText(reader, twin, name) || !ReadText(reader, twin, secondText))
             break;

@@ -149,11 +149,32 @@ void VoIPManager::DropTransfers()
         outgoing.swap(outgoingTransfers);
         ScopedLock inner(incomingLock);
         incoming.swap(incomingTransfers);
+        // Nothing can be sent now: the link is gone or not yet signed in.
+        // A stopping session signs in no more, so it owes nothing.
+        if (IsStopping())
+            cancelsOwed.clear();
+        else
+            for (const TransferMap* map : {&outgoing, &incoming})
+                for (const auto& entry : *map)
+                    cancelsOwed.push_back(entry.first);
     }
     for (const TransferMap* map : {&outgoing, &incoming})
         for (const auto& entry : *map)
             handlerRegistry.Broadcast(VE_TransferFailed,
                                       TextPair{entry.first, GetLanguageString(kTransferFailed)});
+}
+
+void VoIPManager::SendOwedCancels()
+{
+    std::vector<std::string> owed;
+    {
+        ScopedLock lock(outgoingLock);
+        owed.swap(cancelsOwed);
+    }
+    // Only the message goes: the dropped sessions closed their files, and a
+    // partly received file stays as it is.
+    for (const std::string& id : owed)
+        SendTransferCommand(CmdHeader::CancelTransfer, id);
 }
 
 void VoIPManager::OfferFile(const std::string& recipient, const std::wstring& path,

@@ -184,6 +184,7 @@ void VoIPManager::OnSessionReply(CmdMsg& message, bool twin)
     }
     ReadContactList(message, twin);
     sessionReady = true;
+    SendOwedCancels();
     handlerRegistry.Broadcast(VE_ContactsChanged);
     handlerRegistry.Broadcast(VE_SignedIn);
 }

@@ -24,9 +24,11 @@ protected:
 
 class StreamConnection {
 public:
-    // No message of the protocol comes near this; a larger length word is a
-    // broken or hostile peer, and the link is declared lost.
-    static const uint32_t kMaxBody = 1u << 20;
+    // What a legitimate message can hold, a session reply or contact list of
+    // some tens of thousands of contacts included; a larger length word is a
+    // broken or hostile peer, and the link is declared lost. One body at a
+    // time is held, so this is also the most a peer can make the link hold.
+    static const uint32_t kMaxBody = 16u << 20;
     static const uint32_t kReceivePeriod = 20000;
     static const uint32_t kInstanceReceivePeriod = 10000;
 

@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "AudioEngine.h"
 #include "Buf.h"
@@ -185,8 +186,11 @@ private:
     void RemoveIncomingTransfer(const std::string& id);
     // Removes the transfer, tells the peer (33) and this side's windows (28).
     void FailTransfer(const std::string& id, int32_t localText);
-    // A reset drops every transfer, and the windows learn of each.
+    // A reset drops every transfer, and the windows learn of each; the
+    // peers learn of it once the session is signed in again.
     void DropTransfers();
+    // The cancels a reset could not send: one for each dropped transfer.
+    void SendOwedCancels();
     void PumpFileTransfers();
     bool SendTransferCommand(uint32_t type, const std::string& id);
     bool SendTransferError(const std::string& id, int32_t languageId);
@@ -210,7 +214,8 @@ private:
     };
     static const int32_t kAnyState = -1;
     static const Route kRoutes[];
-    static const Route* FindRoute(uint32_t type);
+    // The row that takes the type in the given call state, if any.
+    static const Route* FindRoute(uint32_t type, int32_t state);
 
     HandlerRegistry handlerRegistry;
     StreamConnection link;
@@ -239,6 +244,9 @@ private:
     CriticalSection outgoingLock;
     TransferMap incomingTransfers;
     CriticalSection incomingLock;
+    // Identifiers of the transfers that resets dropped since the last
+    // sign-in; guarded by the outgoing lock.
+    std::vector<std::string> cancelsOwed;
     std::atomic<int32_t> hostIndex;
     std::atomic<bool> onSecondary;
     std::atomic<int32_t> fallbackSuccesses;
@@ -248,6 +256,9 @@ private:
     std::atomic<bool> callRequested;
     // Raised by every reset, so that a connect learns of one made while it waited.
     std::atomic<uint32_t> resetCount;
+    // The peer's acceptance of the call being set up has come: a repeated
+    // one is ignored. Cleared when a call is agreed.
+    std::atomic<bool> peerAccepted{false};
 };
 
 VoIPManager* GetVoIPManager();

@@ -109,7 +109,7 @@ inline std::string DescribeSent(const Bytes& body)
     };
     static const Layout layouts[] = {
         {116, "BSWU"}, {32, "SB"}, {34, "SB"}, {35, "S"}, {36, "SBUU"},
-        {38, "SU"},    {37, "S"},  {30, "S"},  {33, "SS"},
+        {38, "SU"},    {37, "S"},  {30, "S"},  {33, "SS"}, {107, "BU"},
     };
     FieldReader r(body);
     const uint32_t type = r.U32();
@@ -166,8 +166,9 @@ public:
     uint16_t Port() const { return port_; }
 
     // Takes the manager's next connection, then plays the server's side of
-    // the sign-in; done when the manager reports itself signed in.
-    void SignIn(VoIPMsgHandler& events)
+    // the sign-in; done when the manager reports itself signed in. The
+    // session reply ends with the contact list: its count, then its pairs.
+    void SignIn(VoIPMsgHandler& events, const Bytes& contacts = Bytes(4, 0))
     {
         ASSERT_TRUE(Accept());
         Expect(100);
@@ -176,7 +177,9 @@ public:
         Bytes pad(2048);
         for (size_t i = 0; i < pad.size(); ++i)
             pad[i] = static_cast<unsigned char>(i * 13 + 5);
-        Send(Body(6).U32(1).Blob(pad).U32(0).Str("Alice").U32(0));
+        Body reply = Body(6).U32(1).Blob(pad).U32(0).Str("Alice");
+        reply.bytes.insert(reply.bytes.end(), contacts.begin(), contacts.end());
+        Send(reply);
         for (int i = 0; i < 200; ++i) {
             for (const std::string& e : DrainEvents(events))
                 if (e == "25")

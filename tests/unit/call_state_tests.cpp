@@ -12,6 +12,7 @@
 
 #include "CodecSet.h"
 #include "CryptoCore.h"
+#include "ProcessCounts.h"
 #include "ServerBody.h"
 #include "VoIPManager.h"
 
@@ -157,6 +158,32 @@ TEST_F(CallState, AResetEndsTheCallSoTheNextOneIsTaken)
     Ring();
     EXPECT_EQ(1, manager->GetCallState());
     EXPECT_EQ(Seen{"14:alice@pelvane.test|Alice"}, Events());
+}
+
+// The callee accepts first and talks; the server then passes the caller's
+// acceptance on. Run with a sound server of null devices, so that the
+// callee's media really starts.
+TEST_F(CallState, ATalkingCalleeTakesTheCallersAcceptanceWithoutASecondStart)
+{
+    Ring();
+    Events();
+    ASSERT_TRUE(manager->AcceptCall());
+    ASSERT_EQ(6, manager->GetCallState());
+    ASSERT_TRUE(manager->GetAudioEngine().IsRunning());
+    const int threads = ProcessThreadCount();
+
+    // Taken once: a repeated acceptance is ignored.
+    for (int i = 0; i < 2; ++i)
+        Deliver(Body(12).U32(CodecSet::kAmrMode1).U32(256));
+    EXPECT_EQ(Seen{"16"}, Events());
+    EXPECT_EQ(6, manager->GetCallState());
+    // The call page answers 16 with its own accept, which finds the media running.
+    EXPECT_TRUE(manager->AcceptCall());
+    EXPECT_EQ(threads, ProcessThreadCount());
+    EXPECT_TRUE(manager->GetAudioEngine().IsRunning());
+
+    manager->EndCall();
+    EXPECT_FALSE(manager->GetAudioEngine().IsRunning());
 }
 
 }  // namespace

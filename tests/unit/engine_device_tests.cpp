@@ -12,11 +12,30 @@
 #include "AudioEngine.h"
 #include "CodecSet.h"
 #include "CryptoCore.h"
+#include "ProcessCounts.h"
 #include "VoicePacket.h"
 
 namespace {
 
 const uint32_t kLoopback = 0x7F000001;
+
+// One side of a start-and-stop race: runs its action a number of times,
+// with pauses of a few milliseconds that vary from round to round.
+struct RaceSide {
+    AudioEngine* engine;
+    void (*action)(AudioEngine& engine);
+    int rounds;
+
+    static DWORD WINAPI Main(LPVOID self)
+    {
+        const RaceSide& side = *static_cast<RaceSide*>(self);
+        for (int i = 0; i < side.rounds; ++i) {
+            side.action(*side.engine);
+            Sleep(static_cast<DWORD>((i * 7) % 23));
+        }
+        return 0;
+    }
+};
 
 struct Datagram {
     std::vector<unsigned char> bytes;
@@ -192,4 +211,47 @@ TEST_F(Engine, PlaysWhatArrivesOnlyWhileTalkingAndBoundsTheQueue)
     EXPECT_LE(engine_.GetPlaybackQueueLength(), AudioEngine::kMaxPlaybackBlocks);
     // One block every 18 ms: the bounded queue drains in about a second.
     EXPECT_TRUE(Within(2500, [&] { return engine_.GetPlaybackQueueLength() == 0; }));
+}
+
+// An accept on the window's thread meets a hang-up on a core thread: the
+// two must take turns, or a thread outlives its handle or a handle is
+// closed twice. After the last stop, all that any start made is gone.
+TEST_F(Engine, StartsAndStopsFromTwoThreadsLeaveNoThreadOrHandle)
+{
+    // The sound system keeps threads and handles of its own after the first
+    // open, and ends one of its threads a moment after every close.
+    ASSERT_TRUE(engine_.Start());
+    engine_.SignalStop();
+    engine_.Stop();
+    Sleep(1000);
+    const int threads = ProcessThreadCount();
+    const int handles = ProcessHandleCount();
+    ASSERT_GT(threads, 0);
+    ASSERT_GT(handles, 0);
+
+    const int rounds = 25;
+    RaceSide starter = {&engine_, [](AudioEngine& e) { e.Start(); }, rounds};
+    RaceSide stopper = {&engine_, [](AudioEngine& e) {
+                            e.SignalStop();
+                            e.Stop();
+                        }, rounds};
+    HANDLE sides[] = {CreateThread(nullptr, 0, RaceSide::Main, &starter, 0, nullptr),
+                      CreateThread(nullptr, 0, RaceSide::Main, &stopper, 0, nullptr)};
+    ASSERT_NE(nullptr, sides[0]);
+    ASSERT_NE(nullptr, sides[1]);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, sides, TRUE, 60000));
+    CloseHandle(sides[0]);
+    CloseHandle(sides[1]);
+
+    engine_.SignalStop();
+    EXPECT_TRUE(engine_.Stop());
+    EXPECT_FALSE(engine_.IsRunning());
+    EXPECT_TRUE(Within(3000, [&] {
+        return ProcessThreadCount() == threads && ProcessHandleCount() == handles;
+    })) << ProcessThreadCount() << " threads and " << ProcessHandleCount() << " handles, "
+        << threads << " and " << handles << " before";
+
+    // And the engine still works.
+    ASSERT_TRUE(engine_.Start());
+    EXPECT_TRUE(VoiceFlows());
 }

@@ -381,6 +381,29 @@ TEST_F(Manager, ContactListsStopAtTheBodyAndKeepTheFirstOfEqualNames)
     EXPECT_EQ(Seen(), Names());
 }
 
+// A message may be megabytes long; one packed with the shortest names must
+// not make the table many times its size, nor take hours to read.
+TEST_F(Manager, AListOfMoreContactsThanTheTableHoldsKeepsTheFirstOnes)
+{
+    const uint32_t count = 2u << 20;
+    Body list(2);
+    list.U32(count);
+    char name[16];
+    for (uint32_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), "%x", i);
+        list.Str(name).Str("");
+    }
+    ASSERT_LT(list.bytes.size(), static_cast<size_t>(StreamConnection::kMaxBody));
+    Deliver(list);
+    EXPECT_EQ(Seen({"9"}), Events());
+    const Seen names = Names();
+    ASSERT_EQ(ContactTable::kMaxContacts, names.size());
+    EXPECT_EQ("0|", names.front());
+    char last[16];
+    std::snprintf(last, sizeof(last), "%x|", static_cast<unsigned>(ContactTable::kMaxContacts - 1));
+    EXPECT_EQ(last, names.back());
+}
+
 TEST_F(Manager, SessionReplyStatusesAndThePad)
 {
     const Bytes pad = MakePad(2048);
@@ -561,6 +584,74 @@ TEST_F(Manager, ATakenMediaPortFailsTheSetUpAndStopStillEnds)
     manager->Stop();
     closesocket(taken);
     WSACleanup();
+}
+
+// A manager signed in through its own connect thread, at the relay's end
+// of a real link.
+class SignedIn : public Manager {
+protected:
+    static void SetUpTestSuite()
+    {
+        Manager::SetUpTestSuite();
+        WSADATA wsa;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+    }
+    static void TearDownTestSuite() { WSACleanup(); }
+
+    void SetUp() override
+    {
+        Manager::SetUp();
+        ASSERT_TRUE(relay.Listen());
+        AppConfig* config = GetAppConfig();
+        config->SetServerHost("127.0.0.1");
+        config->SetBackupServerHost("");
+        ASSERT_TRUE(manager->Start("127.0.0.1", relay.Port(), "alice@x", "pw", FreePort(SOCK_DGRAM)));
+    }
+    void TearDown() override
+    {
+        manager->Stop();
+        Manager::TearDown();
+    }
+
+    RelaySide relay;
+};
+
+TEST_F(SignedIn, ACallToANameTheCipherWouldCutIsRefusedAndNothingLeaves)
+{
+    relay.SignIn(events);
+    manager->PlaceCall(std::string(256, 'n'));
+    EXPECT_EQ((Seen{"11", "10:-1"}), Events());
+    EXPECT_EQ(Seen(), relay.Sent());
+    EXPECT_EQ(0, manager->GetCallState());
+
+    // The longest name that goes whole.
+    manager->PlaceCall(std::string(255, 'n'));
+    EXPECT_EQ(Seen{"11"}, Events());
+    EXPECT_EQ(Seen{"107:#256|782"}, relay.Sent());
+}
+
+// Some thousands of contacts make a session reply of megabytes.
+TEST_F(SignedIn, AContactListOfFourMegabytesIsReadWhole)
+{
+    const uint32_t count = 8192;
+    const std::string display(512, 'd');
+    // The count leads the list as a type leads a body.
+    Body list(count);
+    char name[32];
+    for (uint32_t i = 0; i < count; ++i) {
+        std::snprintf(name, sizeof(name), "c%06u@x", i);
+        list.Str(name).Str(display);
+    }
+    ASSERT_GT(list.bytes.size(), 4u << 20);
+    relay.SignIn(events, list.bytes);
+
+    const Seen names = Names();
+    ASSERT_EQ(count, names.size());
+    EXPECT_EQ("c000000@x|" + display, names.front());
+    EXPECT_EQ("c008191@x|" + display, names.back());
+    // The link holds: the manager still answers.
+    manager->PlaceCall("bob@x");
+    EXPECT_EQ(Seen{"107:#16|782"}, relay.Sent());
 }
 
 }  // namespace

@@ -112,9 +112,14 @@ TEST(Pad, ProtectsTheKeyExchange)
     EXPECT_EQ(512u, modulus.BitCount());
     EXPECT_TRUE(modulus.IsOdd());
 
-    if (outsider.AcceptKeyOffer(offer)) {
-        EXPECT_NE(0, std::memcmp(outsider.GetSessionKey(), caller.GetSessionKey(), 32));
-    }
+    // Under another pad the offer deciphers to no group at all: refused, and
+    // the outsider's key and code stay as they were.
+    unsigned char outsiderKey[32];
+    std::memcpy(outsiderKey, outsider.GetSessionKey(), sizeof(outsiderKey));
+    const std::wstring outsiderCode = outsider.GetVerificationCode();
+    EXPECT_FALSE(outsider.AcceptKeyOffer(offer));
+    EXPECT_EQ(0, std::memcmp(outsiderKey, outsider.GetSessionKey(), sizeof(outsiderKey)));
+    EXPECT_EQ(outsiderCode, std::wstring(outsider.GetVerificationCode()));
 
     ASSERT_TRUE(callee.AcceptKeyOffer(offer));
     BufList answer;

@@ -238,7 +238,7 @@ TEST_F(Link, LostLinks)
         {"reset", {}, true, true},
         {"length zero", {0, 0, 0, 0}, false, false},
         {"absurd length", {0xFE, 0xFF, 0xFF, 0x7F}, false, false},
-        {"length above the limit", {0x01, 0x00, 0x10, 0x00}, false, false},
+        {"length above the limit", {0x01, 0x00, 0x00, 0x01}, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -453,7 +453,7 @@ TEST_F(Transfers, TheSenderEndsATransferWhoseKeyOrChunkCannotBeMade)
     EXPECT_EQ(Seen{"33:" + id + "|40|24"}, Events());
 }
 
-TEST_F(Transfers, AResetReportsEveryTransferEmptiesBothMapsAndTheNextOfferIsTaken)
+TEST_F(Transfers, AResetReportsEveryTransferTellsEveryPeerOnceSignedInAgainAndTheNextOfferIsTaken)
 {
     SignIn();
     WriteAll(Path(L"out.bin"), RandomBytes(40, 9));
@@ -477,10 +477,25 @@ TEST_F(Transfers, AResetReportsEveryTransferEmptiesBothMapsAndTheNextOfferIsTake
     EXPECT_EQ(0, Held());
     EXPECT_EQ(Slice(content, 0, 16), ReadAll(Path(L"in.bin"))) << "a partly received file stays";
 
-    // The manager comes back by itself; the same offer is now taken.
+    // The manager comes back by itself and, signed in, cancels each
+    // dropped transfer once, so that neither peer waits for it for ever.
     relay.SignIn(events);
+    Seen cancels = relay.Sent();
+    std::sort(cancels.begin(), cancels.end());
+    Seen owed = {"30:" + in, "30:" + out};
+    std::sort(owed.begin(), owed.end());
+    EXPECT_EQ(owed, cancels);
+    EXPECT_EQ(Slice(content, 0, 16), ReadAll(Path(L"in.bin"))) << "the cancel keeps the file";
+
+    // The same offer is now taken.
     EXPECT_EQ(Seen(), relay.Answers(offer));
     EXPECT_EQ(Seen{"29:carol@x|Carol|" + next + "|c.bin|5"}, Events());
+
+    // Lost again with nothing running: the next sign-in owes nobody a cancel.
+    relay.Drop();
+    AwaitEvents(2);
+    relay.SignIn(events);
+    EXPECT_EQ(Seen(), relay.Sent());
 }
 
 }  // namespace
