@@ -16,7 +16,7 @@ import subprocess
 import sys
 import time
 
-from harness import Failure, Sound, check, loopback_address, run_scenario, speech
+from harness import WINE, Failure, Sound, check, loopback_address, run_scenario, speech
 
 SIGN_IN_CAPTION = 104
 IDOK = 1
@@ -62,13 +62,13 @@ class User:
         self.hands.launch()
 
     def configure(self, *options):
-        subprocess.run(["wine", os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
+        subprocess.run([WINE, os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
                        env=self.hands.env, cwd=self.install, check=True, stdin=subprocess.DEVNULL)
 
     def start(self, *arguments):
         """Starts the program; returns the process."""
         out = open(os.path.join(self.hands.folder, "program-%d.txt" % (len(self.runs) + 1)), "w")
-        p = subprocess.Popen(["wine", os.path.join(self.install, "Pelvane.exe")] + list(arguments),
+        p = subprocess.Popen([WINE, os.path.join(self.install, "Pelvane.exe")] + list(arguments),
                              env=self.hands.env, cwd=self.install, stdin=subprocess.DEVNULL,
                              stdout=out, stderr=subprocess.STDOUT)
         self.runs.append(p)
@@ -291,7 +291,7 @@ def exit_both(users):
     for u in users:
         u.ui("command", u.main, APP_EXIT)
         check(exit_code(u.ended(u.process)) == 0, "%s: Exit ends with 0" % u.hands.name)
-        out = subprocess.run(["wine", "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
+        out = subprocess.run([WINE, "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
                               "MainFrameWindowPlacement"], env=u.hands.env, capture_output=True,
                              stdin=subprocess.DEVNULL).stdout.decode("latin-1")
         check(re.search(r"REG_BINARY\s+2C000000[0-9A-F]{80}\s", out), "%s: placement saved: %s" % (u.hands.name, out))
