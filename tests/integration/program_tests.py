@@ -11,12 +11,13 @@ on a loopback address of its own.
 import os
 import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
 import time
 
-from harness import WINE, Failure, Sound, check, loopback_address, run_scenario, speech
+from harness import WINE, Failure, Sound, check, free_port, loopback_address, run_scenario, speech
 
 SIGN_IN_CAPTION = 104
 IDOK = 1
@@ -225,7 +226,7 @@ def numbered_identity(s):
     identity signs in, on the media port plus the number."""
     relay = s.relay(host=loopback_address(72), port=20015)
     u = User(s, "user")
-    u.configure("--host", relay.host, "--udp-port", 31000)
+    u.configure("--host", relay.host, "--udp-port", free_port(socket.SOCK_DGRAM))
     p = u.start("abc")
     u.sign_in("alice@pelvane.test")
     line = relay.wait_log("< 100 login request", 60000)
@@ -268,13 +269,14 @@ def two_users(s, sounds=None):
     given to keep them in); returns the relay and the users."""
     relay = s.relay(host=loopback_address(72), port=20015)
     users = []
-    for n, (name, device) in enumerate((("alice", "Alice Desk"), ("bob", "Bob Laptop"))):
+    for name, device in (("alice", "Alice Desk"), ("bob", "Bob Laptop")):
         u = User(s, name)
         if sounds is not None:
             u.sound = Sound(os.path.join(u.hands.folder, "pulse"))
             sounds.append(u.sound)
             u.hands.env["PULSE_SERVER"] = u.sound.socket
-        u.configure("--host", relay.host, "--udp-port", 32000 + 10 * n)
+        # A media port nobody holds: a fixed one may belong to another test run on the machine.
+        u.configure("--host", relay.host, "--udp-port", free_port(socket.SOCK_DGRAM))
         u.process = u.start()
         u.sign_in("%s@pelvane.test" % name)
         u.enrol(device)
