@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
-static_assert(sizeof(void*) == 4, "the window procedure stub is 32-bit x86 code");
+#if !defined(__i386__) && !defined(__x86_64__)
+#error "the window procedure stub is x86 or x86-64 code"
+#endif
 
 namespace ATL {
 
@@ -103,9 +105,25 @@ bool CWndProcThunk::Init(void* proc, void* object)
     if (!code_) {
         HANDLE heap = ExecutableHeap();
         if (!heap) return false;
-        code_ = static_cast<unsigned char*>(::HeapAlloc(heap, 0, 16));
+        code_ = static_cast<unsigned char*>(::HeapAlloc(heap, 0, 32));
         if (!code_) return false;
     }
+#if defined(__x86_64__)
+    // mov rcx, object   (the first argument, the window handle, travels in rcx)
+    // mov rax, proc
+    // jmp rax
+    const uint64_t objectBits = reinterpret_cast<uintptr_t>(object);
+    const uint64_t procBits = reinterpret_cast<uintptr_t>(proc);
+    code_[0] = 0x48;
+    code_[1] = 0xB9;
+    std::memcpy(code_ + 2, &objectBits, 8);
+    code_[10] = 0x48;
+    code_[11] = 0xB8;
+    std::memcpy(code_ + 12, &procBits, 8);
+    code_[20] = 0xFF;
+    code_[21] = 0xE0;
+    const size_t size = 22;
+#else
     // mov dword ptr [esp+4], object   (the first argument, the window handle)
     // jmp proc
     const uint32_t objectBits = reinterpret_cast<uint32_t>(object);
@@ -117,7 +135,9 @@ bool CWndProcThunk::Init(void* proc, void* object)
     std::memcpy(code_ + 4, &objectBits, 4);
     code_[8] = 0xE9;
     std::memcpy(code_ + 9, &jump, 4);
-    ::FlushInstructionCache(::GetCurrentProcess(), code_, 13);
+    const size_t size = 13;
+#endif
+    ::FlushInstructionCache(::GetCurrentProcess(), code_, size);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Windows side and runs the benchmarks under Wine.
+# Builds the Windows side and runs the benchmarks under Wine, on the Windows
+# build this machine runs (see scripts/env.sh).
 #   scripts/bench.sh [key generation runs, default 40]   every benchmark
 #   scripts/bench.sh media                               the media pipeline only
 #   scripts/bench.sh calls                               calls and file transfer only
@@ -13,33 +14,34 @@ trap pelvane_wine_stop EXIT
 # The call benchmark runs two clients through the native test relay.
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native -j"$(nproc)" --target test_relay >/dev/null
-cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-  -DPELVANE_NATIVE_BIN="$ROOT/build/native" >/dev/null
-cmake --build build/win -j"$(nproc)" --target crypto_bench media_bench session_driver >/dev/null
+pelvane_configure_win
+cmake --build "$PELVANE_WIN_BUILD" -j"$(nproc)" --target crypto_bench media_bench session_driver >/dev/null
+BUILD=$PELVANE_WIN_BUILD
 # Output to a file first: see the Wine trap in scripts/env.sh.
-out=build/win/bench.txt
-: >"$out"
+out=$BUILD/bench.txt
+echo "measured: $PELVANE_BUILD_NAME ($PELVANE_ARCH_REASON)" >"$out"
+echo >>"$out"
 mode=${1:-all}
 if [ "$mode" = media ] || [ "$mode" = calls ]; then
   shift
 else
-  ./tests/wine-run.sh build/win/bin/crypto_bench.exe "$@" >>"$out" 2>&1 </dev/null
+  ./tests/wine-run.sh "$BUILD/bin/crypto_bench.exe" "$@" >>"$out" 2>&1 </dev/null
   echo >>"$out"
 fi
 # The media pipeline codes speech, as a call would.
-speech=build/win/bench/speech.raw
+speech=$BUILD/bench/speech.raw
 if [ ! -s "$speech" ]; then
-  espeak-ng -v en -s 150 -w build/win/bench/speech.wav \
+  espeak-ng -v en -s 150 -w "$BUILD/bench/speech.wav" \
     "The benchmark codes this sentence again and again, as a call would, sixteen frames at a time."
-  sox -R -D build/win/bench/speech.wav -r 8000 -c 1 -b 16 -e signed-integer -t raw "$speech" norm -3
+  sox -R -D "$BUILD/bench/speech.wav" -r 8000 -c 1 -b 16 -e signed-integer -t raw "$speech" norm -3
 fi
 if [ "$mode" != calls ]; then
-  ./tests/wine-run.sh build/win/bin/media_bench.exe "$(winepath -w "$speech")" >>"$out" 2>&1 </dev/null
+  ./tests/wine-run.sh "$BUILD/bin/media_bench.exe" "$(./tests/wine-run.sh winepath -w "$speech")" >>"$out" 2>&1 </dev/null
   echo >>"$out"
 fi
 # Call set-up, mouth-to-ear delay and file transfer time on loopback.
 if [ "$mode" != media ]; then
-  python3 bench/call_bench.py --relay build/native/bin/test_relay --bin build/win/bin \
-    --work build/win/bench-calls >>"$out" 2>&1 </dev/null
+  python3 bench/call_bench.py --relay build/native/bin/test_relay --bin "$BUILD/bin" \
+    --work "$BUILD/bench-calls" >>"$out" 2>&1 </dev/null
 fi
 cat "$out"

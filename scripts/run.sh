@@ -18,26 +18,32 @@ NAME=${1:-first}
 case "$NAME" in *[!A-Za-z0-9_-]*|'') echo "run.sh: NAME takes letters, digits, - and _ only" >&2; exit 2;; esac
 
 bash scripts/setup.sh
+# The build this machine runs: the PE32 product where 32-bit code runs, else
+# the PE32+ build of the same sources. A crash of the program may bring up
+# Wine's debugger here.
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+source scripts/env.sh
+BASE_PREFIX=$WINEPREFIX
 cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/native --target test_relay -j"$(nproc)" >/dev/null
-cmake -S . -B build/win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DPELVANE_NATIVE_BIN="$ROOT/build/native" >/dev/null
-cmake --build build/win --target Pelvane install_config -j"$(nproc)" >/dev/null
+pelvane_configure_win
+cmake --build "$PELVANE_WIN_BUILD" --target Pelvane install_config -j"$(nproc)" >/dev/null
+echo "[run] $PELVANE_BUILD_NAME: $PELVANE_ARCH_REASON"
 
 RUN=$ROOT/build/run
 INSTALL=$RUN/$NAME/install
 mkdir -p "$INSTALL" "$RUN/relay"
-BIN=$ROOT/build/win/bin
+BIN=$PELVANE_WIN_BUILD/bin
 # Without its debugging symbols: a quarter of the size.
-i686-w64-mingw32-strip -o "$INSTALL/Pelvane.exe" "$BIN/Pelvane.exe"
+"$PELVANE_TRIPLET-strip" -o "$INSTALL/Pelvane.exe" "$BIN/Pelvane.exe"
 for d in dat sounds pics; do mkdir -p "$INSTALL/$d"; cp -r "$BIN/$d/." "$INSTALL/$d/"; done
 
-export WINEPREFIX=$RUN/$NAME/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$RUN/$NAME/prefix
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # A prefix of its own: its own machine GUID, so its own device identity.
-  python3 -c "import sys; sys.path.insert(0, '$ROOT/tests/integration'); from harness import make_prefix; make_prefix('$ROOT/build/wineprefix', '$WINEPREFIX')"
+  python3 -c "import sys; sys.path.insert(0, '$ROOT/tests/integration'); from harness import make_prefix; make_prefix('$BASE_PREFIX', '$WINEPREFIX')"
 fi
 
-source scripts/env.sh
 cleanup() {
   pelvane_wine_stop
   [ -n "${relay:-}" ] && kill "$relay" 2>/dev/null || true
@@ -62,9 +68,9 @@ cd "$INSTALL"
 # A new installation signs in to the local relay, on a media port of its own.
 if [ ! -f pvconf.dat ]; then
   cp "$BIN/install_config.exe" .
-  wine install_config.exe --host 127.0.0.1 --udp-port $((11500 + $(ls "$RUN" | wc -l) * 10)) </dev/null
+  "$PELVANE_WINE" install_config.exe --host 127.0.0.1 --udp-port $((11500 + $(ls "$RUN" | wc -l) * 10)) </dev/null
   rm -f install_config.exe
 fi
 echo "[run] installation $INSTALL; sign in as alice@pelvane.test, bob@pelvane.test," \
      "carol@pelvane.test or dave@pelvane.test, password demo"
-wine Pelvane.exe </dev/null
+"$PELVANE_WINE" Pelvane.exe </dev/null

@@ -91,9 +91,9 @@ for codec in 4 8 2; do
   skew=$(( $(stat -c %s "$dir/mic.raw") - $(stat -c %s "$dir/played.raw") ))
 
   port=$(( 30000 + RANDOM % 20000 ))
-  PULSE_SERVER=$B "$WINE_RUN" "$dir/B/audio_peer.exe" call answer "$(winepath -w "$dir/exchange")" \
+  PULSE_SERVER=$B "$WINE_RUN" "$dir/B/audio_peer.exe" call answer "$("$WINE_RUN" winepath -w "$dir/exchange")" \
     $codec $((port + 1)) $port >"$dir/B.log" 2>&1 </dev/null & peer_b=$!
-  PULSE_SERVER=$A "$WINE_RUN" "$dir/A/audio_peer.exe" call offer "$(winepath -w "$dir/exchange")" \
+  PULSE_SERVER=$A "$WINE_RUN" "$dir/A/audio_peer.exe" call offer "$("$WINE_RUN" winepath -w "$dir/exchange")" \
     $codec $port $((port + 1)) >"$dir/A.log" 2>&1 </dev/null & peer_a=$!
   pids+=("$peer_a" "$peer_b")
   started=1
@@ -137,8 +137,8 @@ for codec in 4 8 2; do
     echo "FAIL: the two sides do not share a session key" >>"$REPORT"; status=1
   fi
 
-  "$WINE_RUN" "$dir/A/audio_peer.exe" code $codec "$(winepath -w "$OUT/speech.raw")" \
-    "$(winepath -w "$dir/coded.raw")" >/dev/null 2>&1 </dev/null
+  "$WINE_RUN" "$dir/A/audio_peer.exe" code $codec "$("$WINE_RUN" winepath -w "$OUT/speech.raw")" \
+    "$("$WINE_RUN" winepath -w "$dir/coded.raw")" >/dev/null 2>&1 </dev/null
   # The playback thread starts 200 ms in, packets carry 320 ms and the
   # queue holds at most one second: the delay lies between 320 ms and that
   # plus the sound servers' own buffering. The floor allows for the

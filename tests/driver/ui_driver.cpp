@@ -54,13 +54,13 @@ void Result(const std::string& verb, const std::string& rest)
 std::string HandleText(HWND w)
 {
     char text[32];
-    snprintf(text, sizeof(text), "%lx", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(w)));
+    snprintf(text, sizeof(text), "%llx", static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(w)));
     return text;
 }
 
 HWND ParseHandle(const std::string& s)
 {
-    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoul(s.c_str(), nullptr, 16)));
+    return reinterpret_cast<HWND>(static_cast<UINT_PTR>(strtoull(s.c_str(), nullptr, 16)));
 }
 
 std::wstring ClassOf(HWND w)

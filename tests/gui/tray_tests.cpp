@@ -120,7 +120,7 @@ TEST_F(RecordedShell, CreateAddsTheRecordTheMainFrameAsksFor)
     EXPECT_TRUE(tray->IsCreated());
     ASSERT_EQ((std::vector<DWORD>{NIM_ADD, NIM_SETVERSION}), Messages());
     const NOTIFYICONDATAW& add = g_calls[0].data;
-    EXPECT_EQ(952u, add.cbSize);
+    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAW_V3_SIZE), add.cbSize);
     EXPECT_EQ(owner.m_hWnd, add.hWnd);
     EXPECT_EQ(kIconId, add.uID);
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_INFO), add.uFlags);
@@ -144,7 +144,9 @@ TEST(TrayRecord, SizeFollowsTheShellVersion)
         int version;
         DWORD size;
     };
-    for (Case c : {Case{3, 152}, Case{4, 152}, Case{5, 936}, Case{6, 952}, Case{10, 952}}) {
+    // The shell's record sizes, whatever the pointer size.
+    const DWORD v1 = NOTIFYICONDATAW_V1_SIZE, v2 = NOTIFYICONDATAW_V2_SIZE, v3 = NOTIFYICONDATAW_V3_SIZE;
+    for (Case c : {Case{3, v1}, Case{4, v1}, Case{5, v2}, Case{6, v3}, Case{10, v3}}) {
         SetTrayShell(RecordingShell, c.version);
         g_calls.clear();
         Owner owner;

@@ -14,7 +14,7 @@ import subprocess
 import sys
 import time
 
-from harness import Sound, check, escape, free_port, run_scenario, speech
+from harness import WINE, Sound, check, escape, free_port, run_scenario, speech
 
 USERS = {
     "alice": ("alice@pelvane.test", "Alice Archer"),
@@ -169,7 +169,7 @@ def carry_speech(calls, speaker, listener, tag):
     open(early, "wb").write(data[cut // 2 * 2:])
 
     coded = os.path.join(work, "coded.raw")
-    subprocess.run(["wine", os.path.join(calls.s.binaries, "audio_peer.exe"), "code", str(codec),
+    subprocess.run([WINE, os.path.join(calls.s.binaries, "audio_peer.exe"), "code", str(codec),
                     "Z:" + raw.replace("/", "\\"), "Z:" + coded.replace("/", "\\")],
                    env=speaker.env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                    stderr=subprocess.DEVNULL, check=True)

@@ -21,6 +21,9 @@ WINE_ENV = {
     "WINEDEBUG": "-all",
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d",
 }
+# The loader of the Windows build this machine runs, as scripts/env.sh chose
+# it (with WINELOADER where it is the 64-bit one).
+WINE = os.environ.get("PELVANE_WINE", "")
 
 
 class Failure(Exception):
@@ -194,7 +197,7 @@ class Client:
         self.env.pop("WINESERVER", None)
         subprocess.run(["wineserver", "-p"], env=self.env, check=True)
         # The services the first program starts inherit its output: nowhere.
-        subprocess.run(["wineboot"], env=self.env, stdin=subprocess.DEVNULL,
+        subprocess.run([WINE, "wineboot"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.process = None
         self.runs = 0
@@ -211,7 +214,7 @@ class Client:
         self.transcript = open(os.path.join(self.folder, "transcript-%d.txt" % self.runs), "w")
         self.started = time.time()
         self.process = subprocess.Popen(
-            ["wine", os.path.join(self.install, self.program)] + [str(o) for o in options],
+            [WINE, os.path.join(self.install, self.program)] + [str(o) for o in options],
             env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.stderr,
             cwd=self.install)
         threading.Thread(target=self._read, daemon=True).start()
@@ -330,6 +333,7 @@ class Session:
     """The relays and clients of one scenario, all ended when it ends."""
 
     def __init__(self, work, relay_binary, binaries, base_prefix):
+        check(WINE, "PELVANE_WINE is not set: source scripts/env.sh first")
         work, binaries, base_prefix = (os.path.abspath(p) for p in (work, binaries, base_prefix))
         if os.path.exists(work):
             shutil.rmtree(work)

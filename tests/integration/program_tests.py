@@ -11,12 +11,13 @@ on a loopback address of its own.
 import os
 import re
 import shutil
+import socket
 import struct
 import subprocess
 import sys
 import time
 
-from harness import Failure, Sound, check, loopback_address, run_scenario, speech
+from harness import WINE, Failure, Sound, check, free_port, loopback_address, run_scenario, speech
 
 SIGN_IN_CAPTION = 104
 IDOK = 1
@@ -63,14 +64,14 @@ class User:
 
     def configure(self, *options):
         """Runs the installation's configuration tool; returns what it printed."""
-        return subprocess.run(["wine", os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
+        return subprocess.run([WINE, os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
                               env=self.hands.env, cwd=self.install, check=True, stdin=subprocess.DEVNULL,
                               capture_output=True).stdout.decode("latin-1").strip()
 
     def start(self, *arguments):
         """Starts the program; returns the process."""
         out = open(os.path.join(self.hands.folder, "program-%d.txt" % (len(self.runs) + 1)), "w")
-        p = subprocess.Popen(["wine", os.path.join(self.install, "Pelvane.exe")] + list(arguments),
+        p = subprocess.Popen([WINE, os.path.join(self.install, "Pelvane.exe")] + list(arguments),
                              env=self.hands.env, cwd=self.install, stdin=subprocess.DEVNULL,
                              stdout=out, stderr=subprocess.STDOUT)
         self.runs.append(p)
@@ -227,7 +228,7 @@ def numbered_identity(s):
     identity signs in, on the media port plus the number."""
     relay = s.relay(host=loopback_address(72), port=20015)
     u = User(s, "user")
-    u.configure("--host", relay.host, "--udp-port", 31000)
+    u.configure("--host", relay.host, "--udp-port", free_port(socket.SOCK_DGRAM))
     p = u.start("abc")
     u.sign_in("alice@pelvane.test")
     line = relay.wait_log("< 100 login request", 60000)
@@ -270,13 +271,14 @@ def two_users(s, sounds=None):
     given to keep them in); returns the relay and the users."""
     relay = s.relay(host=loopback_address(72), port=20015)
     users = []
-    for n, (name, device) in enumerate((("alice", "Alice Desk"), ("bob", "Bob Laptop"))):
+    for name, device in (("alice", "Alice Desk"), ("bob", "Bob Laptop")):
         u = User(s, name)
         if sounds is not None:
             u.sound = Sound(os.path.join(u.hands.folder, "pulse"))
             sounds.append(u.sound)
             u.hands.env["PULSE_SERVER"] = u.sound.socket
-        u.configure("--host", relay.host, "--udp-port", 32000 + 10 * n)
+        # A media port nobody holds: a fixed one may belong to another test run on the machine.
+        u.configure("--host", relay.host, "--udp-port", free_port(socket.SOCK_DGRAM))
         u.process = u.start()
         u.sign_in("%s@pelvane.test" % name)
         u.enrol(device)
@@ -296,7 +298,7 @@ def exit_both(users):
         check(exit_code(u.ended(u.process)) == 0, "%s: Exit ends with 0" % u.hands.name)
         saved = u.configure("--show")
         check(saved == "user=%s@pelvane.test password=" % u.hands.name, "%s: saved %r" % (u.hands.name, saved))
-        out = subprocess.run(["wine", "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
+        out = subprocess.run([WINE, "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
                               "MainFrameWindowPlacement"], env=u.hands.env, capture_output=True,
                              stdin=subprocess.DEVNULL).stdout.decode("latin-1")
         check(re.search(r"REG_BINARY\s+2C000000[0-9A-F]{80}\s", out), "%s: placement saved: %s" % (u.hands.name, out))
