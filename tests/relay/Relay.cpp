@@ -41,8 +41,11 @@ int BindSocket(int type, const std::string& host, int port, uint16_t& bound, std
         error = std::string("socket: ") + strerror(errno);
         return -1;
     }
+    // A listening port is taken again at once after a restart. Never for
+    // UDP: there it lets the system give two relays one port number, and
+    // the datagrams of one relay's clients then reach the other.
     int one = 1;
-    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    if (type == SOCK_STREAM) setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));

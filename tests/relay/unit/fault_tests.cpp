@@ -1,5 +1,10 @@
 // Faults on command: what the control channel makes the relay do wrong, and
 // how the relay takes client frames that are wrong.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <thread>
 
 #include "SessionFixture.h"
@@ -365,4 +370,22 @@ TEST(RelayLifetime, EndsByItselfAndOnItsController) {
     ASSERT_TRUE(controlled.Start());
     EXPECT_TRUE(controlled.Running());
     EXPECT_TRUE(controlled.Stop(3000));  // closing the control connection ends it
+}
+
+TEST(RelayPorts, TheVoicePortIsTheRelaysAlone) {
+    // A socket that allows sharing must not get the relay's voice port: if it
+    // can, the system may also hand that port to another relay of a parallel
+    // run, and voice and probes then reach the wrong one.
+    RelayProcess relay;
+    ASSERT_TRUE(relay.Start());
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_GE(fd, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(relay.udp);
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_NE(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << "port " << relay.udp << " was shared";
+    close(fd);
 }
