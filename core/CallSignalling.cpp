@@ -25,7 +25,7 @@ void VoIPManager::PlaceCall(const std::string& callee)
     handlerRegistry.Broadcast(VE_CallRequested, VoipEventByte{1});
     // The cipher would cut a longer name and ring someone else: refused as
     // a call the server refuses, which the call page reports and closes on.
-    if (callee.size() > CryptoCore::kMaxNameLength) {
+    if (!CryptoCore::NameFits(callee)) {
         handlerRegistry.Broadcast(VE_CallReply, VoipEventValue{kCallNotSent});
         return;
     }

@@ -7,12 +7,6 @@
 #include "VoIPManager.h"
 
 namespace {
-// A longer name would be cut by the cipher and address another contact.
-bool NameFits(const std::string& name)
-{
-    return name.size() <= CryptoCore::kMaxNameLength;
-}
-
 bool SendNameCommand(VoIPManager& manager, uint32_t type, const std::string& name)
 {
     CmdMsg message(type);
@@ -67,12 +61,12 @@ void VoIPManager::SendContactQueries()
 
 bool VoIPManager::SendContactQuery(const std::string& name)
 {
-    return NameFits(name) && SendNameCommand(*this, CmdHeader::ContactQuery, name);
+    return CryptoCore::NameFits(name) && SendNameCommand(*this, CmdHeader::ContactQuery, name);
 }
 
 bool VoIPManager::RequestPeerKey(const std::string& name)
 {
-    if (!IsConnected() || !NameFits(name))
+    if (!IsConnected() || !CryptoCore::NameFits(name))
         return false;
     return SendNameCommand(*this, CmdHeader::KeyRequest, name);
 }
@@ -135,7 +129,7 @@ bool VoIPManager::EncryptForContact(const std::string& name, const std::wstring&
 
 bool VoIPManager::SendChatMessage(const std::string& name, const std::wstring& text)
 {
-    if (!IsConnected() || !NameFits(name))
+    if (!IsConnected() || !CryptoCore::NameFits(name))
         return false;
     Buf cipher;
     if (!EncryptForContact(name, text, cipher))
@@ -162,7 +156,7 @@ void VoIPManager::OnChatText(CmdMsg& message, bool twin)
 
 void VoIPManager::AddContact(const std::string& name)
 {
-    if (!NameFits(name) || !SendNameCommand(*this, CmdHeader::AddContact, name))
+    if (!CryptoCore::NameFits(name) || !SendNameCommand(*this, CmdHeader::AddContact, name))
         handlerRegistry.Broadcast(VE_AddContactFailed, TextPair{name, GetLanguageString(71)});
 }
 

@@ -30,6 +30,9 @@ public:
     static constexpr uint32_t kNameArea = 256;
     // Longest name text that fits the area together with its terminator.
     static constexpr uint32_t kMaxNameLength = kNameArea - 1;
+    // A longer name would be cut by the cipher and address someone else:
+    // every request refuses it instead.
+    static bool NameFits(const std::string& name) { return name.size() <= kMaxNameLength; }
     static constexpr uint32_t kVerificationUnits = 32;
     static constexpr uint32_t kEciesOverhead = Ecies::kOverhead;
     static constexpr uint32_t kPublicKeySize = Ecies::kPublicKeySize;

@@ -200,7 +200,7 @@ void VoIPManager::OfferFile(const std::string& recipient, const std::wstring& pa
     AppendWString(message.GetFieldList(), fileName);
     AppendULong(message.GetFieldList(), session->GetTotalSize());
     // A name the cipher would cut would address someone else.
-    if (recipient.size() > CryptoCore::kMaxNameLength || !Send(message)) {
+    if (!CryptoCore::NameFits(recipient) || !Send(message)) {
         RemoveTransfer(id);
         return refuse(kOfferNotSent);
     }

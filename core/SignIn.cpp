@@ -76,8 +76,7 @@ void VoIPManager::RegisterDevice(const std::string& deviceName, const std::strin
     }
     // A longer name would be cut by the cipher and enrol the device under a
     // name the user did not give: refused instead.
-    if (deviceName.size() > CryptoCore::kMaxNameLength
-        || deviceKind.size() > CryptoCore::kMaxNameLength) {
+    if (!CryptoCore::NameFits(deviceName) || !CryptoCore::NameFits(deviceKind)) {
         PostText(VE_DeviceRegisterFailed, 51);
         return;
     }
