@@ -270,7 +270,6 @@ public:
     {
         return ::DrawTextW(m_hDC, text, count, r, format);
     }
-    BOOL TextOut(int x, int y, LPCWSTR text, int count) const { return ::TextOutW(m_hDC, x, y, text, count); }
     // dx, when given, is the distance from each character to the next.
     BOOL ExtTextOut(int x, int y, UINT options, const RECT* r, LPCWSTR text, UINT count,
                     const INT* dx = nullptr) const
