@@ -250,12 +250,10 @@ class Client:
                         # Its output has ended: the exit code tells a crash
                         # (Wine's codes above 0x80000000) from a plain return.
                         try:
-                            code = self.process.wait(5)
+                            code = "0x%08x" % (self.process.wait(5) & 0xFFFFFFFF)
                         except subprocess.TimeoutExpired:
                             code = "none yet"
-                        check(False, "%s ended (exit code %s) while waiting for %r"
-                              % (self.name, code if not isinstance(code, int) else "0x%08x" % (code & 0xFFFFFFFF),
-                                 pattern))
+                        check(False, "%s ended (exit code %s) while waiting for %r" % (self.name, code, pattern))
                     if regex.fullmatch(line):
                         self.last_stamp = stamp
                         self.stamps[line] = stamp
