@@ -150,11 +150,18 @@ protected:
     static constexpr DWORD kPromptMs = 1000;
     static constexpr DWORD kStopMs = 2000;
 
+    // For the whole suite: the links of a test close before it ends.
+    static void SetUpTestSuite()
+    {
+        Manager::SetUpTestSuite();
+        WSADATA wsa;
+        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
+    }
+    static void TearDownTestSuite() { WSACleanup(); }
+
     void SetUp() override
     {
         Manager::SetUp();
-        WSADATA wsa;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
         Buf key;
         ASSERT_TRUE(GetCryptoCore()->GetPublicKey(key));
         manager->StorePeerKey("bob@x", key);
@@ -166,7 +173,6 @@ protected:
     {
         manager->Stop();
         Manager::TearDown();
-        WSACleanup();
     }
 
     bool Start(uint16_t port) { return manager->Start("127.0.0.1", port, "a@x", "pw", FreePort(SOCK_DGRAM)); }
@@ -588,29 +594,13 @@ TEST_F(Manager, ATakenMediaPortFailsTheSetUpAndStopStillEnds)
 
 // A manager signed in through its own connect thread, at the relay's end
 // of a real link.
-class SignedIn : public Manager {
+class SignedIn : public ManagerOnLink {
 protected:
-    static void SetUpTestSuite()
-    {
-        Manager::SetUpTestSuite();
-        WSADATA wsa;
-        ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
-    }
-    static void TearDownTestSuite() { WSACleanup(); }
-
     void SetUp() override
     {
-        Manager::SetUp();
+        ManagerOnLink::SetUp();
         ASSERT_TRUE(relay.Listen());
-        AppConfig* config = GetAppConfig();
-        config->SetServerHost("127.0.0.1");
-        config->SetBackupServerHost("");
-        ASSERT_TRUE(manager->Start("127.0.0.1", relay.Port(), "alice@x", "pw", FreePort(SOCK_DGRAM)));
-    }
-    void TearDown() override
-    {
-        manager->Stop();
-        Manager::TearDown();
+        ASSERT_TRUE(Start(relay.Port()));
     }
 
     RelaySide relay;
