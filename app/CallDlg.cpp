@@ -225,8 +225,12 @@ bool CCallDlg::HandleEvent(const VoipEvent& event)
         StartRing(&SoundSet::PlayCallerRing);
         return true;
     case VE_PeerAccepted:
+        // Only the caller's audio waits for the peer. An incoming call's
+        // starts with this user's accept, and the peer's acceptance only
+        // shows it running once that was given.
+        if (!outgoing_ && state_ != kCallAnswering && state_ != kCallTalking) return false;
         state_ = kCallTalking;
-        GetVoIPManager()->AcceptCall();
+        if (outgoing_) GetVoIPManager()->AcceptCall();
         PlayAfterRing(&SoundSet::PlayCallStarted);
         return true;
     case VE_CallEnded:

@@ -1,7 +1,8 @@
 // Call signalling: the requests and handlers of a voice call, its key
 // exchange and its path probing. The dispatch takes 8/109 only when idle,
 // 15, 16 and 9 only once the call is agreed, 11 and 14 only after a probe
-// report, and 12 once the media is connected, on either side of the call.
+// report, and 12 once the media is connected: by the side that placed the
+// call, or by a callee once it accepted.
 #include <winsock2.h>
 
 #include "CodecSet.h"
@@ -66,6 +67,7 @@ void VoIPManager::EndCall()
     CmdMsg message(CmdHeader::CallEnded);
     Send(message);
     callRequested = false;
+    placedCall = false;
     callState = kIdle;
     handlerRegistry.Broadcast(VE_CallEnded);
 }
@@ -76,6 +78,7 @@ void VoIPManager::EndCallOnReset()
     mediaEngine.SetState(AudioEngine::kStateProbing);
     mediaEngine.Stop();
     callRequested = false;
+    placedCall = false;
     callState = kIdle;
 }
 
@@ -130,11 +133,13 @@ void VoIPManager::OnCallReply(CmdMsg& message, bool)
         return;
     handlerRegistry.Broadcast(VE_CallReply, VoipEventValue{code});
     if (code != 0) {
+        placedCall = false;
         callState = kIdle;
         return;
     }
     SendKeyOffer();
     peerAccepted = false;
+    placedCall = true;
     callState = kAgreed;
 }
 
@@ -147,6 +152,7 @@ void VoIPManager::OnIncomingCall(CmdMsg& message, bool twin)
         || !reader.ReadU32(offer).IsOk())
         return;
     peerAccepted = false;
+    placedCall = false;
     callState = kAgreed;
     GetCodecSet()->Negotiate(offer);
     mediaEngine.AgreeCallMode(offer);
@@ -235,6 +241,11 @@ void VoIPManager::OnMediaConnected(CmdMsg&, bool)
 
 void VoIPManager::OnCallAccepted(CmdMsg& message, bool)
 {
+    // A callee's media starts with its user's accept alone: an acceptance
+    // while its call still rings would open the microphone unasked. It is
+    // dropped before it counts, so that the one after the accept still does.
+    if (callState != kTalking && !placedCall)
+        return;
     BufReader& reader = message.GetReader();
     int32_t type = 0, mode = 0;
     if (!reader.ReadU32(type).ReadU32(mode).IsOk())
@@ -251,6 +262,7 @@ void VoIPManager::OnCallAccepted(CmdMsg& message, bool)
 void VoIPManager::OnCallEnded(CmdMsg&, bool)
 {
     callRequested = false;
+    placedCall = false;
     callState = kIdle;
     handlerRegistry.Broadcast(VE_CallEnded);
 }

@@ -37,7 +37,8 @@ const VoIPManager::Route VoIPManager::kRoutes[] = {
     {CmdHeader::ServerProbing, &VoIPManager::OnServerProbing, false, 4},
     {CmdHeader::MediaConnected, &VoIPManager::OnMediaConnected, false, 4},
     // The peer's acceptance: the caller's media waits for it; the callee,
-    // which accepted first, takes it while it talks.
+    // which accepted first, takes it while it talks. The handler refuses
+    // it to a callee that has not accepted.
     {CmdHeader::CallAccepted, &VoIPManager::OnCallAccepted, false, 5},
     {CmdHeader::CallAccepted, &VoIPManager::OnCallAccepted, false, 6},
     {CmdHeader::CallEnded, &VoIPManager::OnCallEnded, false, kAnyState},

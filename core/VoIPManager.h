@@ -259,6 +259,10 @@ private:
     // The peer's acceptance of the call being set up has come: a repeated
     // one is ignored. Cleared when a call is agreed.
     std::atomic<bool> peerAccepted{false};
+    // This side placed the call being set up: the server agreed to its
+    // request. Only then is an acceptance taken before this side's own;
+    // an incoming call and every end of a call clear it.
+    std::atomic<bool> placedCall{false};
 };
 
 VoIPManager* GetVoIPManager();

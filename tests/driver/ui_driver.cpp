@@ -11,6 +11,7 @@
 //   child|HWND|CLASS          the first descendant of that window class
 //   parent|HWND               the window's parent
 //   text|HWND                 the window's text (WM_GETTEXT)
+//   shown|HWND                1 while the window and its parents are visible, else 0
 //   settext|HWND|TEXT         replaces it (WM_SETTEXT)
 //   command|HWND|ID           posts the command of control ID to the window
 //   close|HWND                posts WM_CLOSE
@@ -166,6 +167,8 @@ void Run(const std::vector<std::string>& f)
         Result(verb, parent ? HandleText(parent) : "none");
     } else if (verb == "text") {
         Result(verb, Escape(TextOf(ParseHandle(Field(f, 1)))));
+    } else if (verb == "shown") {
+        Result(verb, IsWindowVisible(ParseHandle(Field(f, 1))) ? "1" : "0");
     } else if (verb == "settext") {
         const std::wstring text = FromUtf8(Field(f, 2));
         DWORD_PTR ok = 0;

@@ -156,6 +156,12 @@ const Reach kAnswering = {"answering", false,
                               t.Discard();
                           },
                           kCallAnswering};
+const Reach kAcceptedAtOnce = {"accepted at once", false,
+                               [](CallPage& t) {
+                                   t.page->SendMessage(CCallDlg::WM_ACCEPT_CALL);
+                                   t.Discard();
+                               },
+                               kCallTalking};
 const Reach kTalking = {"talking", true,
                         [](CallPage& t) {
                             t.Poll();
@@ -283,6 +289,9 @@ TEST_F(CallPage, OpensAsASelectedTabAndStartsTheCallItsWay)
 
 TEST_F(CallPage, EachEventMovesThePageAsItsStateAllows)
 {
+    // toCore: taking the event, the page started or ended the call in the
+    // core: the engine runs, or the core reports the call ended (as it does
+    // when no sound device lets the audio start).
     const struct {
         const Reach& from;
         VoipEventKind kind;
@@ -290,32 +299,39 @@ TEST_F(CallPage, EachEventMovesThePageAsItsStateAllows)
         CallPageState to;
         bool repainted;
         Sounds sounds;
+        bool toCore;
     } cases[] = {
-        {kCalling, VE_CallReply, 0, kCallCalling, true, {}},
-        {kTalking, VE_CallReply, 0, kCallCalling, true, {}},
-        {kIncoming, VE_CallReply, 2, kCallRefused, true, {}},
-        {kRinging, VE_CallRequested, 1, kCallCalling, true, {}},
-        {kCalling, VE_ProbeStatus, 0, kCallCalling, true, {}},
-        {kIncoming, VE_CallValue, 7, kCallRinging, true, {}},
-        {kRefused, VE_CallValue, 7, kCallRefused, false, {}},
-        {kCancelled, VE_CallValue, 7, kCallEndedBeforeTalking, false, {}},
-        {kEnded, VE_CallValue, 7, kCallEndedAfterTalking, false, {}},
-        {kCalling, VE_MediaConnected, 0, kCallRinging, true, {"caller ring loop"}},
-        {kAnswering, VE_MediaConnected, 0, kCallRinging, true, {"caller ring loop"}},
-        {kTalking, VE_MediaConnected, 0, kCallRinging, true, {"caller ring loop"}},
-        {kRefused, VE_MediaConnected, 0, kCallRefused, false, {}},
-        {kCancelled, VE_MediaConnected, 0, kCallEndedBeforeTalking, false, {}},
-        {kEnded, VE_MediaConnected, 0, kCallEndedAfterTalking, false, {}},
-        {kRinging, VE_PeerAccepted, 0, kCallTalking, true, {"stop", "started"}},
-        {kIncoming, VE_PeerAccepted, 0, kCallTalking, true, {"stop", "started"}},
-        {kCalling, VE_CallEnded, 0, kCallEndedAfterTalking, true, {"stop", "end"}},
-        {kRefused, VE_CallEnded, 0, kCallEndedAfterTalking, true, {"stop", "end"}},
-        {kCancelled, VE_CallEnded, 0, kCallEndedAfterTalking, true, {"stop", "end"}},
-        {kEnded, VE_CallEnded, 0, kCallEndedAfterTalking, false, {}},
-        {kTalking, VE_CallPageSignal, 0, kCallTalking, true, {}},
-        {kIncoming, VE_SignedIn, 0, kCallRinging, false, {}},
-        {kIncoming, VE_ChatText, 0, kCallRinging, false, {}},
+        {kCalling, VE_CallReply, 0, kCallCalling, true, {}, false},
+        {kTalking, VE_CallReply, 0, kCallCalling, true, {}, false},
+        {kIncoming, VE_CallReply, 2, kCallRefused, true, {}, false},
+        {kRinging, VE_CallRequested, 1, kCallCalling, true, {}, false},
+        {kCalling, VE_ProbeStatus, 0, kCallCalling, true, {}, false},
+        {kIncoming, VE_CallValue, 7, kCallRinging, true, {}, false},
+        {kRefused, VE_CallValue, 7, kCallRefused, false, {}, false},
+        {kCancelled, VE_CallValue, 7, kCallEndedBeforeTalking, false, {}, false},
+        {kEnded, VE_CallValue, 7, kCallEndedAfterTalking, false, {}, false},
+        {kCalling, VE_MediaConnected, 0, kCallRinging, true, {"caller ring loop"}, false},
+        {kAnswering, VE_MediaConnected, 0, kCallRinging, true, {"caller ring loop"}, false},
+        {kTalking, VE_MediaConnected, 0, kCallRinging, true, {"caller ring loop"}, false},
+        {kRefused, VE_MediaConnected, 0, kCallRefused, false, {}, false},
+        {kCancelled, VE_MediaConnected, 0, kCallEndedBeforeTalking, false, {}, false},
+        {kEnded, VE_MediaConnected, 0, kCallEndedAfterTalking, false, {}, false},
+        // The peer's acceptance starts the audio only on the caller's page;
+        // the callee's starts with its user's accept, and the acceptance
+        // only shows the call as running once that was given.
+        {kRinging, VE_PeerAccepted, 0, kCallTalking, true, {"stop", "started"}, true},
+        {kIncoming, VE_PeerAccepted, 0, kCallRinging, false, {}, false},
+        {kAnswering, VE_PeerAccepted, 0, kCallTalking, true, {"stop", "started"}, false},
+        {kAcceptedAtOnce, VE_PeerAccepted, 0, kCallTalking, true, {"stop", "started"}, false},
+        {kCalling, VE_CallEnded, 0, kCallEndedAfterTalking, true, {"stop", "end"}, true},
+        {kRefused, VE_CallEnded, 0, kCallEndedAfterTalking, true, {"stop", "end"}, true},
+        {kCancelled, VE_CallEnded, 0, kCallEndedAfterTalking, true, {"stop", "end"}, true},
+        {kEnded, VE_CallEnded, 0, kCallEndedAfterTalking, false, {}, false},
+        {kTalking, VE_CallPageSignal, 0, kCallTalking, true, {}, false},
+        {kIncoming, VE_SignedIn, 0, kCallRinging, false, {}, false},
+        {kIncoming, VE_ChatText, 0, kCallRinging, false, {}, false},
     };
+    AudioEngine& engine = GetVoIPManager()->GetAudioEngine();
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.from.name) + " + kind " + std::to_string(c.kind));
         Open(c.from.outgoing);
@@ -327,10 +343,15 @@ TEST_F(CallPage, EachEventMovesThePageAsItsStateAllows)
             GetVoIPManager()->GetHandlerRegistry().Broadcast(VE_ChatText, VoipEventChat("bob", "Bob", L"Hi"));
         else
             Feed(c.kind, c.value);
+        const bool ran = engine.IsRunning();
+        dlgtest::EventProbe core;
         Poll();
         EXPECT_EQ(c.to, page->GetState());
         EXPECT_EQ(c.repainted, GetUpdateRect(pageWindow, nullptr, FALSE) != FALSE);
         EXPECT_EQ(c.sounds, PlayedSince(played));
+        const std::vector<int> reported = core.Kinds();
+        EXPECT_EQ(c.toCore, (!ran && engine.IsRunning())
+                                || std::find(reported.begin(), reported.end(), VE_CallEnded) != reported.end());
         if (c.to == kCallRinging && c.kind == VE_MediaConnected) {
             EXPECT_TRUE(Shown(IDC_VOLUME));
         }

@@ -304,6 +304,15 @@ def exit_both(users):
         check(re.search(r"REG_BINARY\s+2C000000[0-9A-F]{80}\s", out), "%s: placement saved: %s" % (u.hands.name, out))
 
 
+def hang_up_and_exit(caller, callee):
+    """The caller hangs up: the call pages of both close; then both exit."""
+    caller.press(caller.main, END_CALL)
+    for u in (caller, callee):
+        poll(lambda: u.ui("item", u.main, END_CALL), lambda h: h == "none", 15000,
+             lambda h: "%s: the call page stays open" % u.hands.name)
+    exit_both((caller, callee))
+
+
 def file_between_two_users(s):
     """Alice sends Bob a file through the program's windows: he accepts it,
     names where it goes, and both see it complete; it arrives whole."""
@@ -388,11 +397,64 @@ def call_between_two_users(s):
         level = rms(played)
         check(level > 300, "Alice's speech came out of Bob's speaker (level %.0f)" % level)
 
-        alice.press(alice.main, END_CALL)
-        for u in (alice, bob):
-            poll(lambda: u.ui("item", u.main, END_CALL), lambda h: h == "none", 15000,
-                 lambda h: "%s: the call page stays open" % u.hands.name)
-        exit_both((alice, bob))
+        hang_up_and_exit(alice, bob)
+    finally:
+        for sound in sounds:
+            sound.stop()
+
+
+def voice_from(log, endpoint):
+    """The relay's lines of datagrams from the endpoint other than probes."""
+    return [l for l in log.splitlines() if " udp " in l and "udp probe" not in l
+            and (" %s -> " % endpoint in l or " from %s " % endpoint in l)]
+
+
+def acceptance_before_the_answer(s):
+    """An acceptance (12) that reaches Bob while his call still rings, before
+    he answered, opens nothing: for 3 s no voice datagram leaves his program,
+    though his microphone hears the room, and his page still rings. His own
+    Accept then makes the call as always."""
+    sounds = []
+    try:
+        relay, alice, bob = two_users(s, sounds)
+        # On the relayed path every datagram a client sends reaches the relay.
+        relay.ctl("set path relay")
+        alice.contact_action(alice.main, "Bob Baker", CALL_BUTTON)
+        relay.wait_log("media connected on the relayed path", 60000)
+        accept = bob.find(bob.main, ACCEPT)
+        poll(lambda: bob.ui("shown", accept), lambda v: v == "1", 15000, lambda v: "Bob's call does not ring")
+        log = relay.log()
+        probes = re.finditer(r"udp probe from (\S+) identity \S+: call \d+ side (\d)", log)
+        ends = {int(m.group(2)): m.group(1) for m in probes}
+        check(sorted(ends) == [0, 1], "both sides probed: %s" % ends)
+        caller, callee = ends[0], ends[1]
+
+        # A null sink's monitor keeps time only while something plays into
+        # it: both microphones hear silence throughout, and Bob's hears his
+        # room as well.
+        keepers = [u.sound.speak("/dev/zero") for u in (alice, bob)] + [bob.sound.speak(speech(s.work))]
+        start = len(log)
+        relay.ctl("raw bob@pelvane.test " + struct.pack("<IIII", 12, 12, 4, 256).hex())
+        time.sleep(3)
+        log = relay.log()
+        after = log[start:]
+        check("> raw " in after, "the relay sent the acceptance")
+        check(not voice_from(after, callee), "voice left Bob's program: %s" % voice_from(after, callee)[:3])
+        check("(bob@pelvane.test) < 12 " not in after, "Bob's program accepted by itself")
+        check(bob.ui("shown", accept) == "1", "Bob's page no longer rings")
+        screenshot(s, "acceptance_before_the_answer")
+
+        start = len(log)
+        bob.press(bob.main, ACCEPT)
+        relay.wait_log("(bob@pelvane.test) < 12 ")
+        poll(lambda: relay.log()[start:], lambda l: voice_from(l, callee) and voice_from(l, caller), 15000,
+             lambda l: "the voice does not go both ways")
+        check(bob.ui("shown", accept) == "0", "Bob's page still offers to accept")
+        for p in keepers:
+            p.terminate()
+            p.wait(5)
+
+        hang_up_and_exit(alice, bob)
     finally:
         for sound in sounds:
             sound.stop()
@@ -400,7 +462,8 @@ def call_between_two_users(s):
 
 SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
                                      language_tool_then_start, file_between_two_users,
-                                     chat_between_two_users, call_between_two_users)}
+                                     chat_between_two_users, call_between_two_users,
+                                     acceptance_before_the_answer)}
 
 
 if __name__ == "__main__":

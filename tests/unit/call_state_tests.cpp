@@ -177,7 +177,7 @@ TEST_F(CallState, ATalkingCalleeTakesTheCallersAcceptanceWithoutASecondStart)
         Deliver(Body(12).U32(CodecSet::kAmrMode1).U32(256));
     EXPECT_EQ(Seen{"16"}, Events());
     EXPECT_EQ(6, manager->GetCallState());
-    // The call page answers 16 with its own accept, which finds the media running.
+    // A second accept finds the media running and starts nothing.
     EXPECT_TRUE(manager->AcceptCall());
     EXPECT_EQ(threads, ProcessThreadCount());
     EXPECT_TRUE(manager->GetAudioEngine().IsRunning());

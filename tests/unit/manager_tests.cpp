@@ -15,9 +15,11 @@
 #include <vector>
 
 #include "AppConfig.h"
+#include "CodecSet.h"
 #include "CryptoCore.h"
 #include "FolderFiles.h"
 #include "LanguageTable.h"
+#include "ProcessCounts.h"
 #include "RelaySide.h"
 #include "TestHex.h"
 #include "ServerBody.h"
@@ -605,6 +607,88 @@ protected:
 
     RelaySide relay;
 };
+
+// A call as the relay sets it up, brought to the ringing: placed by this
+// side to bob, or placed by alice to this side; then the direct path is
+// probed and reported, and the media announced as connected.
+class SignedInCall : public SignedIn {
+protected:
+    void Ring(bool placed)
+    {
+        if (placed) {
+            manager->PlaceCall("bob@x");
+            relay.Expect(107);
+            relay.Send(Body(7).U32(0));
+        } else {
+            relay.Send(Body(8).Str("alice@x").Str("Alice").U32(0x30F));
+        }
+        relay.Send(Body(9).U32(0x7F000001).U32(11500));
+        // The report goes on the pump pass after the probing.
+        ASSERT_TRUE(AwaitCallState(4));
+        relay.Send(Body(11));
+        ASSERT_TRUE(AwaitCallState(5));
+        relay.Sent();
+        Events();
+    }
+
+    bool AwaitCallState(int32_t state)
+    {
+        for (int i = 0; i < 400 && manager->GetCallState() != state; ++i)
+            Sleep(25);
+        return manager->GetCallState() == state;
+    }
+
+    // The peer's acceptance, with a codec and mode other than the ones the
+    // incoming call agreed.
+    Seen Accepted() { return relay.Answers(Body(12).U32(CodecSet::kAmrMode7).U32(512)); }
+};
+
+// Before this side's own accept, an acceptance is the peer's answer only to
+// a call this side placed: to a callee whose call still rings it would open
+// the microphone and stream the room before the user answered.
+TEST_F(SignedInCall, OnlyTheCallerTakesThePeersAcceptanceBeforeItsOwn)
+{
+    relay.SignIn(events);
+    const struct {
+        const char* what;
+        std::function<void()> steps;
+        Seen events;
+    } cases[] = {
+        {"the caller", [this] { Ring(true); }, {"16"}},
+        {"the callee", [this] { Ring(false); }, {}},
+        {"the callee, after a call it placed ended",
+         [this] {
+             Ring(true);
+             relay.Answers(Body(13));
+             Ring(false);
+         },
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.steps();
+        ASSERT_EQ(5, manager->GetCallState());
+        const int32_t codec = GetCodecSet()->GetType(), mode = manager->GetAudioEngine().GetCallMode();
+        const int threads = ProcessThreadCount();
+        // Nothing answers it: no acceptance of this side's own goes out.
+        EXPECT_EQ(Seen{}, Accepted());
+        EXPECT_EQ(c.events, Events());
+        EXPECT_FALSE(manager->GetAudioEngine().IsRunning());
+        EXPECT_EQ(threads, ProcessThreadCount());
+        EXPECT_EQ(5, manager->GetCallState());
+        if (c.events.empty()) {
+            // Ignored whole: it leaves the agreed codec and mode.
+            EXPECT_EQ(codec, GetCodecSet()->GetType());
+            EXPECT_EQ(mode, manager->GetAudioEngine().GetCallMode());
+        } else {
+            EXPECT_EQ(CodecSet::kAmrMode7, GetCodecSet()->GetType());
+            EXPECT_EQ(512, manager->GetAudioEngine().GetCallMode());
+        }
+        manager->EndCall();
+        relay.Sent();
+        Events();
+    }
+}
 
 TEST_F(SignedIn, ACallToANameTheCipherWouldCutIsRefusedAndNothingLeaves)
 {
