@@ -518,6 +518,7 @@ def hostile_peer(s):
             box, text = alice.box(s.texts[28])
             check(text == s.texts[27].replace("%ls", "Bob Baker", 1).replace("%ls", label, 1).replace("%d", "1000"),
                   "%s: the question shows the offered name: %r" % (name, text))
+            screenshot(s, "hostile_%s_question" % name)
             alice.ui("command", box, IDOK)
             dialog = alice.wait("#32770", "Save As")
             folder = unescape(alice.ui("folder", dialog))
