@@ -6,9 +6,17 @@ namespace {
 
 const wchar_t kDefaultName[] = L"file";
 
+// The direction marks and overrides are allowed in a name, but they let
+// "photo<RLO>gpj.exe" show as "photoexe.jpg": the name would lie about what
+// a double click on the file does.
+bool IsDirectionControl(wchar_t c)
+{
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+}
+
 bool IsRefused(wchar_t c)
 {
-    return c < 32 || std::wstring(L"<>:\"/\\|?*").find(c) != std::wstring::npos;
+    return c < 32 || std::wstring(L"<>:\"/\\|?*").find(c) != std::wstring::npos || IsDirectionControl(c);
 }
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }

@@ -12,8 +12,9 @@ const size_t kMaxFileNameUnits = 255;
 
 // The offered name's last part after any '\' or '/', without the characters
 // Windows refuses in a file name (< > : " / \ | ? * and the controls below
-// 32) and without trailing dots and spaces; a device name (CON, PRN, AUX,
-// NUL, COM1-9, LPT1-9, also with an extension) gets a '_' in front; nothing
-// left gives a plain default name. A name longer than maxUnits UTF-16 units
-// is cut, never inside a surrogate pair, keeping its extension.
+// 32), without the marks that change the text's direction, and without
+// trailing dots and spaces; a device name (CON, PRN, AUX, NUL, COM1-9,
+// LPT1-9, also with an extension) gets a '_' in front; nothing left gives a
+// plain default name. A name longer than maxUnits UTF-16 units is cut, never
+// inside a surrogate pair, keeping its extension.
 std::wstring InitialSaveName(const std::wstring& offered, size_t maxUnits = kMaxFileNameUnits);

@@ -583,7 +583,7 @@ def hostile_peer(s):
         ("offer_empty", offer("", "file")),
         ("offer_4096", offer("r" * 4092 + ".txt", None)),
         ("offer_511", offer("r" * 507 + ".txt", "r" * 251 + ".txt")),
-        ("offer_rtl", offer("photo\u202egpj.exe", "photo\u202egpj.exe")),
+        ("offer_rtl", offer("photo\u202egpj.exe", "photogpj.exe")),
         ("chat_empty", chat()),
         ("chat_64k", chat(("x", 65536))),
         ("chat_5000_lines", chat(("a line of the text\r\n", 5000))),
