@@ -14,6 +14,7 @@
 #include "LanguageTable.h"
 #include "MsgBox.h"
 #include "PelvaneFrame.h"
+#include "SaveName.h"
 #include "SoundSet.h"
 #include "TrayNotifyIcon.h"
 #include "VoIPManager.h"
@@ -170,7 +171,9 @@ void CPelvaneFrame::OnFileOffer(const VoipEventFileOffer& offer)
         manager->CancelFileTransfer(offer.third);
         return;
     }
-    FileChoice choice(m_hWnd, offer.wide.c_str());
+    // The offered name is shown as it came, but the dialog gets only a name
+    // of its own making: a path in it would pick the folder the file goes to.
+    FileChoice choice(m_hWnd, InitialSaveName(offer.wide).c_str());
     if (!::GetSaveFileNameW(&choice.ofn)) {
         manager->CancelFileTransfer(offer.third);
         return;

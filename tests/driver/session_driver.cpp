@@ -10,6 +10,10 @@
 //           call NAME | accept | hangup | signal | code | callstate |
 //           offer NAME PATH | acceptfile MID ID SIZE PATH | cancel ID |
 //           transfers
+//           chatunits NAME UNITS | offerunits NAME UNITS PATH (a chat text
+//           or a file name of any UTF-16 units, paired or not: "-" is the
+//           empty text, otherwise pieces joined by '+', each of four
+//           hexadecimal digits a unit, "*N" after a piece repeating it)
 // Output:   EV <kind> [<field>|<field>...], RESULT <command> ..., CONTACT ...
 //           Texts are printed with bytes below 0x21, above 0x7E and '|' '%'
 //           as %XX; wide texts first as UTF-8.
@@ -114,17 +118,51 @@ private:
 
 CommandQueue g_commands;
 
+// Lines of any length: a long text's units come on one.
 DWORD WINAPI ReadCommands(void*)
 {
     char buffer[8192];
+    std::string line;
     while (fgets(buffer, sizeof(buffer), stdin)) {
-        std::string line = buffer;
+        line += buffer;
+        if (line.back() != '\n' && !feof(stdin))
+            continue;
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
             line.pop_back();
         g_commands.Push(line);
+        line.clear();
     }
     g_commands.Push("quit");
     return 0;
+}
+
+bool ParseUnits(const std::string& spec, std::wstring& text)
+{
+    text.clear();
+    if (spec == "-")
+        return true;
+    size_t from = 0;
+    while (from <= spec.size()) {
+        size_t plus = spec.find('+', from);
+        if (plus == std::string::npos)
+            plus = spec.size();
+        std::string piece = spec.substr(from, plus - from);
+        unsigned long count = 1;
+        const size_t star = piece.find('*');
+        if (star != std::string::npos) {
+            count = strtoul(piece.c_str() + star + 1, nullptr, 10);
+            piece.erase(star);
+        }
+        if (piece.empty() || piece.size() % 4 != 0 || piece.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+            return false;
+        std::wstring units;
+        for (size_t i = 0; i < piece.size(); i += 4)
+            units += static_cast<wchar_t>(strtoul(piece.substr(i, 4).c_str(), nullptr, 16));
+        for (unsigned long i = 0; i < count; ++i)
+            text += units;
+        from = plus + 1;
+    }
+    return true;
 }
 
 struct Options {
@@ -195,6 +233,9 @@ public:
             Emit("RESULT register");
         } else if (verb == "chat") {
             Emit("RESULT chat " + std::to_string(m->SendChatMessage(first, FromUtf8(tail))));
+        } else if (verb == "chatunits") {
+            std::wstring text;
+            Emit("RESULT chatunits " + (ParseUnits(tail, text) ? std::to_string(m->SendChatMessage(first, text)) : "bad"));
         } else if (verb == "key") {
             Emit("RESULT key " + std::to_string(m->RequestPeerKey(rest)));
         } else if (verb == "haskey") {
@@ -264,6 +305,17 @@ public:
             std::string id;
             m->OfferFile(first, path, slash == std::wstring::npos ? path : path.substr(slash + 1), id);
             Emit("RESULT offer " + Escape(id));
+        } else if (verb == "offerunits") {
+            // offerunits NAME UNITS PATH: the file name as given, whatever the path.
+            const size_t space = tail.find(' ');
+            std::wstring label;
+            std::string id;
+            if (space != std::string::npos && ParseUnits(tail.substr(0, space), label)) {
+                m->OfferFile(first, FromUtf8(tail.substr(space + 1)), label, id);
+                Emit("RESULT offerunits " + Escape(id));
+            } else {
+                Emit("RESULT offerunits bad");
+            }
         } else if (verb == "acceptfile") {
             // acceptfile MID ID SIZE PATH
             char mid[256] = {}, id[256] = {}, path[1024] = {};

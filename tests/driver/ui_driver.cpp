@@ -18,9 +18,14 @@
 //   rows|HWND                 a list box's rows, "|" between them
 //   select|HWND|INDEX         selects a list box row as a click would
 //   windows                   every top-level window of other processes
+//   folder|HWND               the folder an open or save dialog shows
+//   ping|HWND|MS              whether the window's thread answers within MS;
+//                             RESULT ping MILLISECONDS, or RESULT ping none
 //   quit
 // Texts are printed as UTF-8 with bytes below 0x20, '|' and '%' as %XX.
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +86,31 @@ std::wstring TextOf(HWND w)
     SendMessageTimeoutW(w, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
                         5000, &got);
     return std::wstring(buffer.data());
+}
+
+// A file dialog's folder. The dialog writes it into memory of its own
+// process, so the buffer is lent there and read back.
+bool FolderOf(HWND dialog, std::wstring& folder)
+{
+    const SIZE_T units = 32768;
+    DWORD id = 0;
+    GetWindowThreadProcessId(dialog, &id);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, id);
+    if (!process) return false;
+    void* lent = VirtualAllocEx(process, nullptr, units * sizeof(wchar_t), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    bool ok = false;
+    if (lent) {
+        DWORD_PTR length = 0;
+        std::vector<wchar_t> copy(units + 1, L'\0');
+        ok = SendMessageTimeoutW(dialog, CDM_GETFOLDERPATH, units, reinterpret_cast<LPARAM>(lent), SMTO_ABORTIFHUNG,
+                                 5000, &length) &&
+             static_cast<LONG_PTR>(length) > 0 &&
+             ReadProcessMemory(process, lent, copy.data(), units * sizeof(wchar_t), nullptr);
+        if (ok) folder = copy.data();
+        VirtualFreeEx(process, lent, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return ok;
 }
 
 struct Search {
@@ -207,6 +237,15 @@ void Run(const std::vector<std::string>& f)
         std::string all;
         for (HWND w : s.found) all += " " + HandleText(w) + ":" + Escape(ClassOf(w)) + ":" + Escape(TextOf(w));
         Result(verb, std::to_string(s.found.size()) + all);
+    } else if (verb == "folder") {
+        std::wstring folder;
+        Result(verb, FolderOf(ParseHandle(Field(f, 1)), folder) ? Escape(folder) : "none");
+    } else if (verb == "ping") {
+        const DWORD start = GetTickCount();
+        DWORD_PTR ignored = 0;
+        const bool answered = SendMessageTimeoutW(ParseHandle(Field(f, 1)), WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                                  strtoul(Field(f, 2).c_str(), nullptr, 10), &ignored) != 0;
+        Result(verb, answered ? std::to_string(GetTickCount() - start) : "none");
     } else {
         Result(verb, "unknown");
     }

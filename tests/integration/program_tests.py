@@ -460,10 +460,212 @@ def acceptance_before_the_answer(s):
             sound.stop()
 
 
+IDCANCEL = 2
+# Names of 255 bytes, the most an enciphered name holds.
+LONG_NAME = "l" * 242 + "@pelvane.test"
+LONG_DISPLAY = ("Lengthy Display Name " * 13)[:255]
+LONG_DEVICE = ("DeviceNameWithoutASpace" * 12)[:255]
+HOSTILE_ACCOUNTS = """account|alice@pelvane.test|demo|Alice Archer
+account|bob@pelvane.test|demo|Bob Baker
+account|dave@pelvane.test|demo|Dave Dunn
+account|{long}|demo|{display}
+contact|alice@pelvane.test|bob@pelvane.test
+contact|alice@pelvane.test|{long}
+contact|bob@pelvane.test|alice@pelvane.test
+contact|{long}|alice@pelvane.test
+device|alice@pelvane.test|*|{device}
+device|bob@pelvane.test|*|Bob Console
+device|dave@pelvane.test|*|Dave Console
+device|{long}|*|Long Console
+""".format(long=LONG_NAME, display=LONG_DISPLAY, device=LONG_DEVICE)
+
+
+def units(*pieces):
+    """The console driver's spelling of a text as UTF-16 units: pieces of
+    (text, times); a text may hold lone surrogates."""
+    spelled = [text.encode("utf-16-be", "surrogatepass").hex() + ("*%d" % times if times != 1 else "")
+               for text, times in pieces if text and times]
+    return "+".join(spelled) or "-"
+
+
+class Written:
+    """Every file under the scenario's folder, but those that the programs
+    and Wine keep there, as it was when last checked."""
+    KEPT = re.compile(r"(^relay\.|/(transcript|stderr|program)-\d+\.txt$|/install/(log\.txt|pvconf\.dat|conf\.dat)$"
+                      r"|/prefix/[^/]+\.reg$)")
+
+    def __init__(self, root):
+        self.root = root
+        self.files = self.scan()
+
+    def scan(self):
+        files = {}
+        for folder, _, names in os.walk(self.root):
+            for name in names:
+                path = os.path.join(folder, name)
+                relative = os.path.relpath(path, self.root)
+                if not self.KEPT.search(relative):
+                    st = os.lstat(path)
+                    files[relative] = (st.st_size, st.st_mtime_ns)
+        return files
+
+    def check(self, case):
+        now = self.scan()
+        changed = sorted(f for f in now if self.files.get(f) != now[f])
+        check(not changed, "%s: files written: %s" % (case, changed[:8]))
+        self.files = now
+
+
+def hostile_peer(s):
+    """Peers and a server that send what no honest one does: file offers
+    whose names are paths, devices, streams or no name at all, chat texts
+    that are empty, huge or made of controls and broken pairs, calls from
+    a stranger and from a name of 255 bytes, and 255-byte contact and
+    device names. After each the program is alive and answers, shows it
+    (a screenshot), and has written no file. An offer opens the save
+    dialog in its usual folder with a name of the dialog's own; it is
+    refused."""
+    accounts = os.path.join(s.work, "accounts.txt")
+    open(accounts, "w", encoding="latin-1").write(HOSTILE_ACCOUNTS)
+    relay = s.relay(host=loopback_address(72), port=20015, extra=("--accounts", accounts))
+    alice = User(s, "alice")
+    alice.configure("--host", relay.host, "--udp-port", free_port(socket.SOCK_DGRAM))
+    # Her documents, where a save dialog may open, lie in the scenario's folder.
+    users = os.path.join(alice.hands.prefix, "drive_c", "users")
+    for user in os.listdir(users):
+        documents = os.path.join(users, user, "Documents")
+        if os.path.islink(documents):
+            os.unlink(documents)
+            os.makedirs(documents)
+    peers = {}
+    for name, email in (("bob", "bob@pelvane.test"), ("dave", "dave@pelvane.test"), ("long", LONG_NAME)):
+        c = peers[name] = s.client(name)
+        c.launch("--host", relay.host, "--port", relay.port, "--user", email, "--password", "demo",
+                 "--udp-port", free_port(socket.SOCK_DGRAM))
+        check(c.events(6) == ["EV 0", "EV 3", "EV 4", "EV 6", "EV 9", "EV 25"], "%s signed in" % name)
+    bob = peers["bob"]
+    open(os.path.join(bob.install, "offered.bin"), "wb").write(b"x" * 1000)
+    written = Written(s.work)
+
+    def settled(case):
+        check(alice.process.poll() is None, "%s: the program ended" % case)
+        took = alice.ui("ping", alice.main, 5000)
+        check(took != "none", "%s: the program does not answer" % case)
+        written.check(case)
+        print("case %s: answered in %s ms" % (case, took))
+
+    def names_255(case):
+        alice.process = alice.start()
+        alice.sign_in("alice@pelvane.test")
+        alice.main = alice.frame(LONG_DEVICE)
+        contacts = alice.item(alice.main, CONTACT_LIST)
+        poll(lambda: alice.ui("rows", contacts), lambda rows: LONG_DISPLAY in unescape(rows), 30000,
+             lambda rows: "no row for the 255-byte contact: %r" % rows)
+        screenshot(s, "hostile_" + case)
+
+    usual = []
+    misled = []
+
+    def offer(label, initial):
+        """initial is None for a name longer than a wide text on the wire
+        may be: the offer is not read, so nothing is asked."""
+        def case(name):
+            tid = bob.command("offerunits alice@pelvane.test %s offered.bin" % units((label, 1)))[0]
+            if initial is None:
+                relay.wait_log('> 117 file offer mid=E16"bob@pelvane.test" alias=E16"Bob Baker" id="%s"' % tid)
+                check(alice.ui("wait", "#32770", s.texts[28], 5000) == "none", "%s: the offer was read" % name)
+                screenshot(s, "hostile_" + name)
+                bob.command("cancel " + tid)
+                return
+            box, text = alice.box(s.texts[28])
+            check(text == s.texts[27].replace("%ls", "Bob Baker", 1).replace("%ls", label, 1).replace("%d", "1000"),
+                  "%s: the question shows the offered name: %r" % (name, text))
+            screenshot(s, "hostile_%s_question" % name)
+            alice.ui("command", box, IDOK)
+            dialog = alice.wait("#32770", "Save As")
+            folder = unescape(alice.ui("folder", dialog))
+            shown = alice.text_of(alice.item(dialog, FILE_NAME_BOX))
+            screenshot(s, "hostile_" + name)
+            alice.ui("command", dialog, IDCANCEL)
+            bob.expect(r"EV 30 %s" % re.escape(tid))
+            # The first offer names no folder: where it opens is the usual place.
+            if not usual:
+                usual.append(folder)
+            # Every such case is seen before the scenario fails.
+            if (folder, shown) != (usual[0], initial):
+                misled.append("%s: the dialog opens in %r with %r, not in %r with %r"
+                              % (name, folder, shown[:80], usual[0], initial[:80]))
+        return case
+
+    chats = []
+
+    def chat(*pieces):
+        def case(name):
+            if not chats:
+                bob.command("key alice@pelvane.test")
+                poll(lambda: bob.command("haskey alice@pelvane.test"), lambda r: r == ["1"], 15000,
+                     lambda r: "Bob never got Alice's key")
+            def lines():
+                view = alice.ui("child", alice.main, CHAT_VIEW_CLASS)
+                return alice.text_of(view).count("Bob Baker (") if view != "none" else 0
+            before = lines()
+            started = time.time()
+            check(bob.command("chatunits alice@pelvane.test " + units(*pieces), timeout=60) == ["1"],
+                  "%s: Bob's text was sent" % name)
+            poll(lines, lambda n: n == before + 1, 60000, lambda n: "%s: the text is not shown" % name)
+            chats.append(name)
+            print("case %s: shown after %.1f s" % (name, time.time() - started))
+            screenshot(s, "hostile_" + name)
+        return case
+
+    def call_from(caller):
+        def case(name):
+            c = peers[caller]
+            c.command("call alice@pelvane.test")
+            alice.find(alice.main, ACCEPT, 60000)
+            time.sleep(1)
+            screenshot(s, "hostile_" + name)
+            c.command("hangup")
+            poll(lambda: alice.ui("item", alice.main, ACCEPT), lambda h: h == "none", 30000,
+                 lambda h: "%s: the ringing page stays after the hang-up" % name)
+        return case
+
+    startup = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\StartUp\\update.exe"
+    cases = [
+        ("names_255", names_255),
+        ("offer_plain", offer("notes.txt", "notes.txt")),
+        ("offer_absolute", offer(startup, "update.exe")),
+        ("offer_relative", offer("..\\..\\x.exe", "x.exe")),
+        ("offer_unc", offer("\\\\host\\share\\x", "x")),
+        ("offer_stream", offer("a.txt:stream", "a.txtstream")),
+        ("offer_con", offer("CON", "_CON")),
+        ("offer_nul_txt", offer("nul.txt", "_nul.txt")),
+        ("offer_trailing", offer("name. . .", "name")),
+        ("offer_invalid", offer('<>:"/\\|?*', "file")),
+        ("offer_empty", offer("", "file")),
+        ("offer_4096", offer("r" * 4092 + ".txt", None)),
+        ("offer_511", offer("r" * 507 + ".txt", "r" * 251 + ".txt")),
+        ("offer_rtl", offer("photo\u202egpj.exe", "photogpj.exe")),
+        ("chat_empty", chat()),
+        ("chat_64k", chat(("x", 65536))),
+        ("chat_5000_lines", chat(("a line of the text\r\n", 5000))),
+        ("chat_surrogates", chat(("\ud800a\udfffb\udc00\ud800c\ud83d", 1))),
+        # The zero unit last: a text ends there for the view.
+        ("chat_controls", chat(("".join(map(chr, list(range(1, 32)) + list(range(127, 160)) + [0])), 1))),
+        ("call_stranger", call_from("dave")),
+        ("call_255", call_from("long")),
+    ]
+    for name, case in cases:
+        case(name)
+        settled(name)
+    check(not misled, "the offers chose the save dialog's folder or name:\n  " + "\n  ".join(misled))
+    exit_both([alice])
+
+
 SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
                                      language_tool_then_start, file_between_two_users,
                                      chat_between_two_users, call_between_two_users,
-                                     acceptance_before_the_answer)}
+                                     acceptance_before_the_answer, hostile_peer)}
 
 
 if __name__ == "__main__":
