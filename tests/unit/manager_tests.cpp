@@ -21,6 +21,7 @@
 #include "RelaySide.h"
 #include "TestHex.h"
 #include "ServerBody.h"
+#include "StreamConnection.h"
 #include "VoIPManager.h"
 
 namespace {
@@ -477,6 +478,49 @@ TEST_F(Manager, ChatTextsAreOpenedWithTheOwnKey)
     for (const Bytes& c : {ToBytes(other), damaged, Bytes()}) {
         Deliver(Body(18).Str("bob@x").Str("Bob B").Blob(c));
         EXPECT_EQ(Seen({"18:bob@x|Bob B|"}), Events());
+    }
+}
+
+// No honest peer sends more than the 255 characters its window takes; a
+// longer text reaches the windows cut, once, with the mark that says so.
+TEST_F(Manager, AChatTextOverTheBoundArrivesCutWithAMark)
+{
+    const size_t bound = VoIPManager::kMaxChatTextUnits;
+    const size_t frame = StreamConnection::kMaxBody;
+    const std::wstring mark(1, VoIPManager::kChatCutMark);
+    const std::wstring pair = L"\xD83D\xDE00";
+    // As long as a frame may be, every unit a line break.
+    const std::wstring lineBreaks((frame - 200) / 2, L'\n');
+    const struct {
+        const char* what;
+        std::wstring sent, shown;
+    } cases[] = {
+        {"at the bound", std::wstring(bound, L'x'), std::wstring(bound, L'x')},
+        {"one over", std::wstring(bound + 1, L'x'), std::wstring(bound, L'x') + mark},
+        {"a pair that ends at the bound", std::wstring(bound - 2, L'x') + pair + L"y",
+         std::wstring(bound - 2, L'x') + pair + mark},
+        {"a pair across the bound", std::wstring(bound - 1, L'x') + pair, std::wstring(bound - 1, L'x') + mark},
+        {"a frame of line breaks", lineBreaks, std::wstring(bound, L'\n') + mark},
+    };
+    CryptoCore peer;
+    ASSERT_TRUE(peer.GenerateKeys());
+    Buf ownKey;
+    ASSERT_TRUE(GetCryptoCore()->GetPublicKey(ownKey));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Buf cipher;
+        ASSERT_TRUE(peer.EncryptForPeer(c.sent, ownKey, cipher));
+        Body body = Body(18).Str("bob@x").Str("Bob B").Blob(cipher);
+        ASSERT_LE(body.bytes.size(), frame);
+        Deliver(body);
+        std::vector<std::wstring> texts;
+        while (VoipEvent* e = events.PopEvent()) {
+            if (const VoipEventChat* chat = e->Payload<VoipEventChat>())
+                texts.push_back(chat->wide);
+            delete e;
+        }
+        ASSERT_EQ(1u, texts.size());
+        EXPECT_TRUE(c.shown == texts[0]) << texts[0].size() << " units";
     }
 }
 
