@@ -181,14 +181,52 @@ void Segment(HyperTextLine& line, const std::vector<HyperTextRun>& runs, size_t&
 LayoutResult HyperTextLayout::Pass(const HyperTextModel& model, TextMeasure& measure, int width, int height,
                                    bool wordWrap, bool checkOverflow, int margin)
 {
+    area_ = {width, height, wordWrap, checkOverflow, margin};
     lines.clear();
+    totalsAfter_.clear();
     totalWidth = totalHeight = longestLine = 0;
-    if (width < 6 || height < 6) return LayoutResult::TooSmall;
+    laidOut_ = model.Text().size();
+    if (width < 6 || height < 6) return result_ = LayoutResult::TooSmall;
+    return result_ = LayOutFrom(model, measure, 0);
+}
 
+LayoutResult HyperTextLayout::Extend(const HyperTextModel& model, TextMeasure& measure)
+{
+    const std::wstring& text = model.Text();
+    if (result_ != LayoutResult::Done || text.size() < laidOut_)
+        return Pass(model, measure, area_.width, area_.height, area_.wordWrap, area_.checkOverflow, area_.margin);
+    if (text.size() == laidOut_) return result_;
+
+    // The text line the laid-out text ended in may go on in the appended
+    // text, and a CR at its very end may be the first half of a CR LF.
+    size_t end = laidOut_;
+    if (end > 0 && text[end - 1] == L'\r') --end;
+    const size_t lineBreak = end > 0 ? text.find_last_of(L"\r\n", end - 1) : std::wstring::npos;
+    const int32_t restart = lineBreak == std::wstring::npos ? 0 : static_cast<int32_t>(lineBreak) + 1;
+    const size_t kept = static_cast<size_t>(
+        std::partition_point(lines.begin(), lines.end(), [restart](const HyperTextLine& l) { return l.start < restart; }) -
+        lines.begin());
+    lines.resize(kept);
+    totalsAfter_.resize(kept);
+    const Totals before = kept ? totalsAfter_.back() : Totals{0, 0, 0};
+    totalWidth = before.width;
+    totalHeight = before.height;
+    longestLine = before.longest;
+    laidOut_ = text.size();
+    return result_ = LayOutFrom(model, measure, restart);
+}
+
+LayoutResult HyperTextLayout::LayOutFrom(const HyperTextModel& model, TextMeasure& measure, int32_t lineStart)
+{
+    const int width = area_.width;
     const std::wstring& text = model.Text();
     const int32_t length = static_cast<int32_t>(text.size());
-    size_t nextRun = 0;
-    for (int32_t lineStart = 0; lineStart < length;) {
+    // Runs ascend by their ends: the first that may reach this line.
+    const std::vector<HyperTextRun>& runs = model.Runs();
+    size_t nextRun = static_cast<size_t>(
+        std::partition_point(runs.begin(), runs.end(), [lineStart](const HyperTextRun& r) { return r.end < lineStart; }) -
+        runs.begin());
+    while (lineStart < length) {
         const wchar_t* at = text.data() + lineStart;
         const size_t lineBreak = text.find_first_of(L"\r\n", static_cast<size_t>(lineStart));
         int32_t lineLength, step;
@@ -212,7 +250,7 @@ LayoutResult HyperTextLayout::Pass(const HyperTextModel& model, TextMeasure& mea
             fit = lineLength;
         }
         fit = std::min(fit, lineLength);
-        if (!wordWrap) {
+        if (!area_.wordWrap) {
             fit = lineLength;
         } else if (fit < lineLength) {
             if (fit == 0) {
@@ -234,14 +272,15 @@ LayoutResult HyperTextLayout::Pass(const HyperTextModel& model, TextMeasure& mea
         if (step == 0) step = 1;
 
         HyperTextLine line = {lineStart, lineStart + fit - 1, {}};
-        Segment(line, model.Runs(), nextRun);
+        Segment(line, runs, nextRun);
         lineHeight = measuredHeight;
         totalHeight += measuredHeight;
         totalWidth = std::max(totalWidth, lineWidth);
         longestLine = std::max(longestLine, fit);
         lines.push_back(std::move(line));
+        totalsAfter_.push_back({totalWidth, totalHeight, longestLine});
         lineStart += step;
-        if (checkOverflow && height < totalHeight + margin) return LayoutResult::Overflow;
+        if (area_.checkOverflow && area_.height < totalHeight + area_.margin) return LayoutResult::Overflow;
     }
     return LayoutResult::Done;
 }

@@ -105,6 +105,33 @@ struct HyperTextLayout {
     // lines' height plus margin.
     LayoutResult Pass(const HyperTextModel& model, TextMeasure& measure, int width, int height, bool wordWrap,
                       bool checkOverflow, int margin);
+    // The same as a Pass over the whole text with the last pass's area, for
+    // a text that has only grown at its end since: the lines before the
+    // text line the laid-out text ended in are kept, and only that line and
+    // what follows are measured, so an append costs in step with what it
+    // adds. After a pass that did not end Done, a whole Pass.
+    LayoutResult Extend(const HyperTextModel& model, TextMeasure& measure);
+
+private:
+    // The sizes as they stood after each line, so that the lines an append
+    // changes can be dropped from the end.
+    struct Totals {
+        int width;
+        int height;
+        int longest;
+    };
+    struct Area {
+        int width, height;
+        bool wordWrap, checkOverflow;
+        int margin;
+    };
+
+    LayoutResult LayOutFrom(const HyperTextModel& model, TextMeasure& measure, int32_t lineStart);
+
+    std::vector<Totals> totalsAfter_;
+    Area area_ = {};
+    LayoutResult result_ = LayoutResult::TooSmall;
+    size_t laidOut_ = 0;  // the text's length at the last pass
 };
 
 // A scroll bar's range from 0 to maximum, with a position kept as a

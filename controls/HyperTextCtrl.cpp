@@ -58,7 +58,9 @@ CHyperTextCtrlT<TBase>::CHyperTextCtrlT()
       m_normalCursor(nullptr),
       m_hoveredPiece(kNoPiece),
       m_wheelAccumulator(0),
-      m_toolCount(0)
+      m_toolCount(0),
+      m_layoutStyle(0),
+      m_layoutFont(nullptr)
 {
 }
 
@@ -79,7 +81,7 @@ template <class TBase>
 void CHyperTextCtrlT<TBase>::AppendText(const std::wstring& text, bool redraw)
 {
     m_model.AppendText(text);
-    CalcLines(redraw);
+    CalcLines(redraw, true);
 }
 
 template <class TBase>
@@ -88,13 +90,14 @@ void CHyperTextCtrlT<TBase>::AppendStyledText(const std::wstring& text, const st
                                               COLORREF colour, bool isStatic, bool redraw)
 {
     m_model.AppendStyledText(text, tooltip, target, directory, colour, isStatic);
-    CalcLines(redraw);
+    CalcLines(redraw, true);
 }
 
 template <class TBase>
 LRESULT CHyperTextCtrlT<TBase>::OnCreate(UINT, WPARAM, LPARAM, BOOL&)
 {
     m_layout = HyperTextLayout();
+    m_layoutFont = nullptr;
     m_layingOut = false;
     m_vScrollPercent = m_hScrollPercent = 0;
     m_defaultFont.CreatePointFont(100, L"Times New Roman");
@@ -196,42 +199,14 @@ LRESULT CHyperTextCtrlT<TBase>::OnCaptureChanged(UINT, WPARAM, LPARAM, BOOL&)
 }
 
 template <class TBase>
-void CHyperTextCtrlT<TBase>::CalcLines(bool redraw)
+void CHyperTextCtrlT<TBase>::CalcLines(bool redraw, bool appended)
 {
     if (m_layingOut) return;
     m_layingOut = true;
-    DWORD style = this->GetStyle();
-    bool checkOverflow = false;
-    if (style & HTC_AUTOSCROLLBARS) {
-        // Showing or hiding a bar resizes the client area, and the WM_SIZE
-        // that brings finds this layout in progress.
-        ::ShowScrollBar(this->m_hWnd, SB_BOTH, FALSE);
-        checkOverflow = true;
-    }
-    WTL::CClientDC dc(this->m_hWnd);
-    HFONT oldFont = dc.SelectFont(m_font);
-    const int barHeight = ::GetSystemMetrics(SM_CYHSCROLL);
-    DCMeasure measure(dc);
-    WTL::CRect area;
-    for (;;) {
-        this->GetClientRect(&area);
-        area.left += 2;
-        area.right -= 2;
-        const LayoutResult result = m_layout.Pass(m_model, measure, area.Width(), area.Height(),
-                                                  (style & HTC_WORDWRAP) != 0, checkOverflow, barHeight);
-        if (result == LayoutResult::Overflow) {
-            // The bar makes the client narrower: lay out once more.
-            checkOverflow = false;
-            ::ShowScrollBar(this->m_hWnd, SB_VERT, TRUE);
-            style |= WS_VSCROLL;
-            continue;
-        }
-        if (result == LayoutResult::Done && redraw) this->InvalidateRect(&area, TRUE);
-        break;
-    }
-    dc.SelectFont(oldFont);
+    if (!appended || !ExtendLines(redraw)) LayOutAllLines(redraw);
+    const WTL::CRect& area = m_layoutArea;
 
-    style = this->GetStyle();
+    DWORD style = this->GetStyle();
     if ((style & HTC_AUTOSCROLLBARS) && !(style & HTC_WORDWRAP) && area.Width() < m_layout.totalWidth) {
         ::ShowScrollBar(this->m_hWnd, SB_HORZ, TRUE);
         style |= WS_HSCROLL;
@@ -249,6 +224,66 @@ void CHyperTextCtrlT<TBase>::CalcLines(bool redraw)
     }
     m_layingOut = false;
     UpdateVisiblePieces();
+    this->GetClientRect(&m_layoutClient);
+    m_layoutStyle = this->GetStyle();
+    m_layoutFont = m_font;
+}
+
+// Lines the last layout made for a window that has not changed since stay
+// as they are, and so do the scroll bars: a whole layout would hide them,
+// find the same overflow and show them again. Only text that makes the lines
+// outgrow the area for the first time needs the whole layout, for the
+// narrower client the vertical bar leaves.
+template <class TBase>
+bool CHyperTextCtrlT<TBase>::ExtendLines(bool redraw)
+{
+    WTL::CRect client;
+    this->GetClientRect(&client);
+    if (!m_layoutFont || m_layoutFont != m_font || m_layoutStyle != this->GetStyle() || client != m_layoutClient)
+        return false;
+    WTL::CClientDC dc(this->m_hWnd);
+    HFONT oldFont = dc.SelectFont(m_font);
+    DCMeasure measure(dc);
+    const LayoutResult result = m_layout.Extend(m_model, measure);
+    dc.SelectFont(oldFont);
+    if (result == LayoutResult::Overflow) return false;
+    if (result == LayoutResult::Done && redraw) this->InvalidateRect(&m_layoutArea, TRUE);
+    return true;
+}
+
+template <class TBase>
+void CHyperTextCtrlT<TBase>::LayOutAllLines(bool redraw)
+{
+    DWORD style = this->GetStyle();
+    bool checkOverflow = false;
+    if (style & HTC_AUTOSCROLLBARS) {
+        // Showing or hiding a bar resizes the client area, and the WM_SIZE
+        // that brings finds this layout in progress.
+        ::ShowScrollBar(this->m_hWnd, SB_BOTH, FALSE);
+        checkOverflow = true;
+    }
+    WTL::CClientDC dc(this->m_hWnd);
+    HFONT oldFont = dc.SelectFont(m_font);
+    const int barHeight = ::GetSystemMetrics(SM_CYHSCROLL);
+    DCMeasure measure(dc);
+    WTL::CRect& area = m_layoutArea;
+    for (;;) {
+        this->GetClientRect(&area);
+        area.left += 2;
+        area.right -= 2;
+        const LayoutResult result = m_layout.Pass(m_model, measure, area.Width(), area.Height(),
+                                                  (style & HTC_WORDWRAP) != 0, checkOverflow, barHeight);
+        if (result == LayoutResult::Overflow) {
+            // The bar makes the client narrower: lay out once more.
+            checkOverflow = false;
+            ::ShowScrollBar(this->m_hWnd, SB_VERT, TRUE);
+            style |= WS_VSCROLL;
+            continue;
+        }
+        if (result == LayoutResult::Done && redraw) this->InvalidateRect(&area, TRUE);
+        break;
+    }
+    dc.SelectFont(oldFont);
 }
 
 template <class TBase>

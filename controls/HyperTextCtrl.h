@@ -94,7 +94,12 @@ private:
     LRESULT OnCaptureChanged(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnMouseMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL&);
 
-    void CalcLines(bool redraw);
+    // Lays the text out again. After an append, when the window, its style
+    // and its font are as the last layout left them, only the lines the
+    // appended text can change are measured.
+    void CalcLines(bool redraw, bool appended = false);
+    bool ExtendLines(bool redraw);
+    void LayOutAllLines(bool redraw);
     void UpdateVisiblePieces();
     void CreateLinkFonts();
     void Scroll(int bar, WPARAM request);
@@ -138,6 +143,13 @@ private:
     int m_hoveredPiece;
     int m_wheelAccumulator;
     int m_toolCount;
+
+    // What the last layout was made for: the area its lines fill, and the
+    // client rectangle, style and font it left.
+    WTL::CRect m_layoutArea;
+    WTL::CRect m_layoutClient;
+    DWORD m_layoutStyle;
+    HFONT m_layoutFont;
 };
 
 }  // namespace HyperTextControl

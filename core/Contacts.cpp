@@ -13,6 +13,19 @@ bool SendNameCommand(VoIPManager& manager, uint32_t type, const std::string& nam
     AppendBuf(message.GetFieldList(), GetCryptoCore()->EncryptName(name));
     return manager.Send(message);
 }
+
+// Cuts a text longer than the bound before it goes to any window, with a
+// mark that shows it was cut; a surrogate pair stays whole or goes whole.
+void CutChatText(std::wstring& text)
+{
+    size_t keep = VoIPManager::kMaxChatTextUnits;
+    if (text.size() <= keep)
+        return;
+    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
+        --keep;
+    text.resize(keep);
+    text.push_back(VoIPManager::kChatCutMark);
+}
 }  // namespace
 
 void VoIPManager::GetContacts(ContactTable& out)
@@ -151,6 +164,7 @@ void VoIPManager::OnChatText(CmdMsg& message, bool twin)
     // A text that does not decrypt arrives empty.
     std::wstring text;
     GetCryptoCore()->DecryptFromPeer(cipher, text);
+    CutChatText(text);
     handlerRegistry.Broadcast(VE_ChatText, VoipEventChat(sender, secondName, text));
 }
 

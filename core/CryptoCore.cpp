@@ -21,9 +21,12 @@ const unsigned char kBuiltinKey[CryptoCore::kKeySize] = {
 };
 
 const unsigned kDhModulusBits = 512;
-// Offers come from peers through the server; a modulus far beyond what any
-// client generates would only stall the connection thread.
-const unsigned kMaxOfferedModulusBits = 4096;
+// Offers come from peers through the server and are validated on the
+// connection thread, which meanwhile reads no command and answers no
+// keep-alive: a group of the protocol's size costs a few milliseconds, one
+// of 4,096 bits some seventy times as much, and offers can come back to
+// back. Every client offers the protocol's size, so only that is taken.
+const unsigned kMaxOfferedModulusBits = kDhModulusBits;
 // Level 2 also tests p and (p - 1) / 2 for primality.
 const int kOfferValidation = 2;
 const uint32_t kBlock = CryptoPP::AES::BLOCKSIZE;
@@ -188,8 +191,8 @@ bool CryptoCore::AgreeWithGroup(const Integer& p, const Integer& g, const Buf& p
 {
     // The offered group serves this exchange only: the own group and pair
     // stay for the offers this side makes, so that no peer can choose the
-    // group of every later call. It must be a real safe-prime group of a
-    // sensible size, checked before any agreement.
+    // group of every later call. It must be a real safe-prime group of the
+    // protocol's size, checked before any agreement.
     if (p.BitCount() < kDhModulusBits || p.BitCount() > kMaxOfferedModulusBits)
         return false;
     CryptoPP::DH domain;

@@ -37,6 +37,11 @@ public:
     static const int32_t kFallbackTestsCounted = 3;
     // Enciphered identity and user name are made in an area of this size.
     static const uint32_t kLoginArea = 1024;
+    // A received chat text is shown up to this many UTF-16 units, then
+    // kChatCutMark. The sending window takes 255 characters; a longer text
+    // comes from no honest peer, and the windows lay out what they get.
+    static constexpr size_t kMaxChatTextUnits = 4096;
+    static constexpr wchar_t kChatCutMark = L'\x2026';
 
     VoIPManager();
     ~VoIPManager();

@@ -335,6 +335,88 @@ TEST_F(ChatView, ScrollBarRequestsMoveTheFirstLine)
     EXPECT_TRUE(shown);
 }
 
+namespace {
+SCROLLINFO ScrollInfo(HWND window, int bar)
+{
+    SCROLLINFO info = {};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    if (!GetScrollInfo(window, bar, &info)) info = SCROLLINFO();
+    return info;
+}
+}  // namespace
+
+// The view lays out only what an append can change; it must then stand as
+// a layout of the whole text leaves it: lines, bars, ranges and pieces.
+TEST_F(ChatView, AppendedTextShowsAsTheWholeTextWould)
+{
+    std::wstring history;
+    for (int i = 0; i < 40; ++i) history += L"line " + std::to_wstring(i) + L"\n";
+    struct Case {
+        const char* what;
+        DWORD style;
+        std::wstring first;
+        std::vector<std::wstring> appended;
+        bool atBottom;
+    };
+    const Case cases[] = {
+        {"a chat line below a view scrolled to its end", kChatStyle, history,
+         {L"Bob (1:2:3 4/5/2024)", L"\n", L"see www.example.org for it", L"\n\n"}, true},
+        {"the lines outgrow the view and bring the bar", kChatStyle, L"one\ntwo\n", {history, L"end"}, false},
+        {"a long text line wraps as it grows", kChatStyle, L"start ",
+         {L"alpha beta gamma delta epsilon zeta eta", L" theta iota kappa lambda mu nu xi omicron pi"}, false},
+        {"a CR and then its LF", kChatStyle, L"a\r", {L"\nb\r", L"\n"}, false},
+        {"without wrapping a line grows past the view", kChatStyle & ~HTC_WORDWRAP, L"short\nlong",
+         {std::wstring(100, L'w'), L"\nnext"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Create(c.style);
+        std::wstring all = c.first;
+        view.SetWindowText(c.first.c_str());
+        if (c.atBottom) view.SendMessage(WM_VSCROLL, SB_BOTTOM);
+        for (const std::wstring& piece : c.appended) {
+            view.AppendText(piece, true);
+            all += piece;
+        }
+
+        CChatCtrl whole;
+        RECT r = {kLeft, kTop, kLeft + kWidth, kTop + kHeight};
+        ASSERT_NE(nullptr, whole.Create(host, &r, nullptr, c.style));
+        whole.SetFont(font, TRUE);
+        whole.SetWindowText(all.c_str());
+        if (c.atBottom) whole.SendMessage(WM_VSCROLL, SB_BOTTOM);
+
+        const HyperTextControl::HyperTextLayout& a = view.Layout();
+        const HyperTextControl::HyperTextLayout& b = whole.Layout();
+        ASSERT_EQ(b.lines.size(), a.lines.size());
+        for (size_t l = 0; l < a.lines.size(); ++l) {
+            EXPECT_EQ(b.lines[l].start, a.lines[l].start) << l;
+            EXPECT_EQ(b.lines[l].end, a.lines[l].end) << l;
+        }
+        EXPECT_EQ(b.totalWidth, a.totalWidth);
+        EXPECT_EQ(b.totalHeight, a.totalHeight);
+        EXPECT_EQ(whole.GetStyle(), view.GetStyle());
+        // What a hidden bar holds does not show.
+        for (int bar : {SB_VERT, SB_HORZ}) {
+            if (!(view.GetStyle() & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL))) continue;
+            const SCROLLINFO x = ScrollInfo(whole, bar), y = ScrollInfo(view, bar);
+            EXPECT_EQ(x.nMax, y.nMax) << bar;
+            EXPECT_EQ(x.nPage, y.nPage) << bar;
+            EXPECT_EQ(x.nPos, y.nPos) << bar;
+        }
+        const auto& shown = whole.VisiblePieces().Pieces();
+        ASSERT_EQ(shown.size(), Pieces().size());
+        for (size_t i = 0; i < shown.size(); ++i) {
+            EXPECT_EQ(shown[i].textStart, Pieces()[i].textStart) << i;
+            EXPECT_EQ(shown[i].count, Pieces()[i].count) << i;
+            const HyperTextControl::PieceRect &x = shown[i].rect, &y = Pieces()[i].rect;
+            EXPECT_TRUE(x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom) << i;
+        }
+        whole.DestroyWindow();
+    }
+}
+
 TEST_F(ChatView, AHorizontalStepHidesOneMoreCharacterOfEveryLine)
 {
     Create(kChatStyle & ~HTC_WORDWRAP);

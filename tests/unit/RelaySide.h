@@ -203,15 +203,31 @@ public:
     // The next body the manager sent; false when none came in time.
     bool Read(Bytes& body)
     {
-        for (;;) {
-            Bytes length;
-            if (!ReadExactly(4, length))
+        bool keepAlive = true;
+        while (keepAlive)
+            if (!ReadFrame(body, keepAlive))
                 return false;
-            const uint32_t n = length[0] | length[1] << 8 | length[2] << 16 | static_cast<uint32_t>(length[3]) << 24;
-            if (n == 0xFFFFFFFFu)
-                continue;
-            return ReadExactly(n, body);
+        return true;
+    }
+
+    void SendKeepAlive()
+    {
+        const char frame[4] = {'\xFF', '\xFF', '\xFF', '\xFF'};
+        EXPECT_EQ(4, send(peer_, frame, 4, 0));
+    }
+
+    // What the manager sends up to its next keep-alive, as lines; false when
+    // no keep-alive came in time.
+    bool AwaitKeepAlive(std::vector<std::string>& before)
+    {
+        Bytes body;
+        bool keepAlive = false;
+        while (ReadFrame(body, keepAlive)) {
+            if (keepAlive)
+                return true;
+            before.push_back(DescribeSent(body));
         }
+        return false;
     }
 
     // The next body, which must be of the given type.
@@ -259,6 +275,16 @@ public:
     }
 
 private:
+    bool ReadFrame(Bytes& body, bool& keepAlive)
+    {
+        Bytes length;
+        if (!ReadExactly(4, length))
+            return false;
+        const uint32_t n = length[0] | length[1] << 8 | length[2] << 16 | static_cast<uint32_t>(length[3]) << 24;
+        keepAlive = n == 0xFFFFFFFFu;
+        return keepAlive || ReadExactly(n, body);
+    }
+
     bool Accept()
     {
         Drop();

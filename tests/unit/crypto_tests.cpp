@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "CryptoCore.h"
+#include "SafePrimeGroups.h"
 #include "TestBytes.h"
 #include "TestHex.h"
 
@@ -246,25 +247,19 @@ TEST(KeyExchange, MalformedOffersAndAnswersChangeNoKey)
     BufList composite = offer;
     a.EncryptWithPadKey(p, composite[0]);
     // A real safe-prime group, too small to protect a call.
-    BufList small;
-    {
-        CryptoPP::AutoSeededRandomPool rng;
-        CryptoPP::DH weak;
-        weak.AccessGroupParameters().GenerateRandomWithKeySize(rng, 256);
-        CryptoPP::SecByteBlock priv(weak.PrivateKeyLength()), pub(weak.PublicKeyLength());
-        weak.GenerateKeyPair(rng, priv, pub);
-        Bytes wp(weak.GetGroupParameters().GetModulus().MinEncodedSize());
-        weak.GetGroupParameters().GetModulus().Encode(wp.data(), wp.size());
-        Bytes wg(1, static_cast<unsigned char>(weak.GetGroupParameters().GetGenerator().ConvertToLong()));
-        for (const Bytes& v : {wp, wg, Bytes(pub.begin(), pub.end())}) {
-            small.push_back(Buf());
-            a.EncryptWithPadKey(MakeBuf(v), small.back());
-        }
-    }
+    CryptoPP::AutoSeededRandomPool rng;
+    CryptoPP::DH weak;
+    weak.AccessGroupParameters().GenerateRandomWithKeySize(rng, 256);
+    BufList small = OfferOfGroup(b, weak.GetGroupParameters().GetModulus(),
+                                       weak.GetGroupParameters().GetGenerator());
+    // Real groups of sizes beyond the protocol's: taking them would cost
+    // the connection thread far more than the protocol's own.
+    BufList larger = OfferOfGroup(b, IntegerFromHex(kSafePrime520Hex), 2);
+    BufList largest = OfferOfGroup(b, IntegerFromHex(kSafePrime4096Hex), 2);
     BufList none;
 
     for (const BufList* bad : {&two, &four, &shortPublic, &evenModulus, &zeroModulus, &composite,
-                               &small, &none}) {
+                               &small, &larger, &largest, &none}) {
         EXPECT_FALSE(b.AcceptKeyOffer(*bad));
         EXPECT_EQ(before, Bytes(b.GetSessionKey(), b.GetSessionKey() + 32));
     }

@@ -436,3 +436,106 @@ TEST_F(PiecesFixture, EachPieceKeepsTheStepsItsLettersWereMeasuredWith)
     EXPECT_EQ(nullptr, pieces.Advances(3)) << "not measured: drawn as the font spaces it";
     EXPECT_EQ(pieces.Pieces()[3].rect.left, pieces.Pieces()[3].rect.right);
 }
+
+namespace {
+// A piece of text appended to the model, plain or as one styled run.
+struct Append {
+    std::wstring text;
+    bool styled;
+};
+
+void AppendTo(HyperTextModel& model, const Append& a)
+{
+    if (a.styled)
+        model.AppendStyledText(a.text, L"", L" ", L"", 0x0000FF, true);
+    else
+        model.AppendText(a.text);
+}
+
+void ExpectSameLayout(const HyperTextLayout& whole, const HyperTextLayout& extended)
+{
+    EXPECT_EQ(whole.totalWidth, extended.totalWidth);
+    EXPECT_EQ(whole.totalHeight, extended.totalHeight);
+    EXPECT_EQ(whole.longestLine, extended.longestLine);
+    EXPECT_EQ(whole.lineHeight, extended.lineHeight);
+    ASSERT_EQ(whole.lines.size(), extended.lines.size());
+    for (size_t l = 0; l < whole.lines.size(); ++l) {
+        SCOPED_TRACE(l);
+        EXPECT_EQ(whole.lines[l].start, extended.lines[l].start);
+        EXPECT_EQ(whole.lines[l].end, extended.lines[l].end);
+        ExpectSegments(extended.lines[l].segments, whole.lines[l].segments);
+    }
+}
+}  // namespace
+
+TEST(HyperTextLayout, AnAppendLaysOutAsTheWholeTextWould)
+{
+    struct Case {
+        const char* what;
+        std::vector<Append> pieces;  // the first is laid out whole, each later one appended
+        int width, height;
+        bool wordWrap, checkOverflow;
+    };
+    const Case cases[] = {
+        {"chat lines in their four pieces",
+         {{L"Bob (1:2:3 4/5/2024)", true}, {L"\n", false}, {L"see www.x.org now", false}, {L"\n\n", false},
+          {L"Ann (1:2:4 4/5/2024)", true}, {L"\n", false}, {L"a mail@x.org b", false}, {L"\n\n", false}},
+         100, 1000, true, false},
+        {"the last text line goes on and wraps again",
+         {{L"first\nhello wor", false}, {L"ld again and more", false}, {L" www.y.z", false}}, 100, 1000, true, false},
+        {"a CR at the end becomes a CR LF", {{L"a\r", false}, {L"\nb", false}}, 100, 1000, true, false},
+        {"a CR at the end stays a lone CR", {{L"a\r", false}, {L"b\r", false}, {L"\r\n", false}}, 100, 1000, true,
+         false},
+        {"empty text and empty appends", {{L"", false}, {L"", false}, {L"", true}, {L"x", false}, {L"", false}}, 100,
+         1000, true, false},
+        {"a styled run goes on from an unfinished line", {{L"ab", false}, {L"Bob", true}, {L" cd\n", false}}, 1000,
+         1000, true, false},
+        {"without wrapping, lines beyond the measured part",
+         {{L"short\n", false}, {std::wstring(600, L'x'), false}, {L"yy\nz", false}}, 100, 1000, false,
+         false},
+        {"nothing fits: a character a line", {{L"ab", false}, {L"cd", false}}, 6, 1000, true, false},
+        {"a link split over lines", {{L"ab ", false}, {L"www.c.d ef", false}}, 60, 1000, true, false},
+        {"the lines outgrow the area, then the whole text is laid out",
+         {{L"1\n2", false}, {L"\n3", false}, {L"\n4\n5", false}, {L"\n6", false}}, 100, 60, true, true},
+        {"too small an area", {{L"a", false}, {L"b", false}}, 5, 100, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HyperTextModel model;
+        AppendTo(model, c.pieces[0]);
+        FixedMeasure measure;
+        HyperTextLayout extended;
+        extended.Pass(model, measure, c.width, c.height, c.wordWrap, c.checkOverflow, 10);
+        for (size_t i = 1; i < c.pieces.size(); ++i) {
+            SCOPED_TRACE(i);
+            AppendTo(model, c.pieces[i]);
+            const LayoutResult result = extended.Extend(model, measure);
+            HyperTextLayout whole;
+            EXPECT_EQ(whole.Pass(model, measure, c.width, c.height, c.wordWrap, c.checkOverflow, 10), result);
+            ExpectSameLayout(whole, extended);
+        }
+    }
+}
+
+TEST(HyperTextLayout, AnAppendMeasuresOnlyWhatItChanges)
+{
+    HyperTextModel model;
+    std::wstring history;
+    for (int i = 0; i < 1000; ++i) history += L"line " + std::to_wstring(i) + L"\n";
+    model.SetText(history + L"unfinished");
+    FixedMeasure measure;
+    HyperTextLayout layout;
+    ASSERT_EQ(LayoutResult::Done, layout.Pass(model, measure, 1000, 100000, true, false, 0));
+
+    // The unfinished line, then the two new ones.
+    measure.calls = 0;
+    model.AppendText(L" line\nand more\nto come");
+    ASSERT_EQ(LayoutResult::Done, layout.Extend(model, measure));
+    EXPECT_EQ(3, measure.calls);
+    EXPECT_EQ(1003u, layout.lines.size());
+
+    // A text shorter than the laid-out one is laid out whole.
+    model.SetText(L"other");
+    ASSERT_EQ(LayoutResult::Done, layout.Extend(model, measure));
+    EXPECT_EQ(1u, layout.lines.size());
+}

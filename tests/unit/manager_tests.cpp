@@ -21,8 +21,10 @@
 #include "LanguageTable.h"
 #include "ProcessCounts.h"
 #include "RelaySide.h"
+#include "SafePrimeGroups.h"
 #include "TestHex.h"
 #include "ServerBody.h"
+#include "StreamConnection.h"
 #include "VoIPManager.h"
 
 namespace {
@@ -482,6 +484,49 @@ TEST_F(Manager, ChatTextsAreOpenedWithTheOwnKey)
     }
 }
 
+// No honest peer sends more than the 255 characters its window takes; a
+// longer text reaches the windows cut, once, with the mark that says so.
+TEST_F(Manager, AChatTextOverTheBoundArrivesCutWithAMark)
+{
+    const size_t bound = VoIPManager::kMaxChatTextUnits;
+    const size_t frame = StreamConnection::kMaxBody;
+    const std::wstring mark(1, VoIPManager::kChatCutMark);
+    const std::wstring pair = L"\xD83D\xDE00";
+    // As long as a frame may be, every unit a line break.
+    const std::wstring lineBreaks((frame - 200) / 2, L'\n');
+    const struct {
+        const char* what;
+        std::wstring sent, shown;
+    } cases[] = {
+        {"at the bound", std::wstring(bound, L'x'), std::wstring(bound, L'x')},
+        {"one over", std::wstring(bound + 1, L'x'), std::wstring(bound, L'x') + mark},
+        {"a pair that ends at the bound", std::wstring(bound - 2, L'x') + pair + L"y",
+         std::wstring(bound - 2, L'x') + pair + mark},
+        {"a pair across the bound", std::wstring(bound - 1, L'x') + pair, std::wstring(bound - 1, L'x') + mark},
+        {"a frame of line breaks", lineBreaks, std::wstring(bound, L'\n') + mark},
+    };
+    CryptoCore peer;
+    ASSERT_TRUE(peer.GenerateKeys());
+    Buf ownKey;
+    ASSERT_TRUE(GetCryptoCore()->GetPublicKey(ownKey));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Buf cipher;
+        ASSERT_TRUE(peer.EncryptForPeer(c.sent, ownKey, cipher));
+        Body body = Body(18).Str("bob@x").Str("Bob B").Blob(cipher);
+        ASSERT_LE(body.bytes.size(), frame);
+        Deliver(body);
+        std::vector<std::wstring> texts;
+        while (VoipEvent* e = events.PopEvent()) {
+            if (const VoipEventChat* chat = e->Payload<VoipEventChat>())
+                texts.push_back(chat->wide);
+            delete e;
+        }
+        ASSERT_EQ(1u, texts.size());
+        EXPECT_TRUE(c.shown == texts[0]) << texts[0].size() << " units";
+    }
+}
+
 TEST_F(Manager, PeerKeysFollowKeyMessagesAndContactStates)
 {
     Deliver(Body(20).Str("bob@x").Blob(Bytes(49, 2)));
@@ -702,6 +747,68 @@ TEST_F(SignedIn, ACallToANameTheCipherWouldCutIsRefusedAndNothingLeaves)
     manager->PlaceCall(std::string(255, 'n'));
     EXPECT_EQ(Seen{"11"}, Events());
     EXPECT_EQ(Seen{"107:#256|782"}, relay.Sent());
+}
+
+// Every key offer is validated on the connection thread, which meanwhile
+// reads nothing else. Offers back to back during a call's set-up, of the
+// largest group taken or of one too large, must leave the keep-alive after
+// them answered in time and the link up; each offer is answered either way.
+TEST_F(SignedIn, KeyOffersBackToBackLeaveTheKeepAlivesAnswered)
+{
+    relay.SignIn(events);
+    relay.Send(Body(8).Str("alice@x").Str("Alice").U32(0x30F));
+    ASSERT_EQ(Seen{"14:alice@x|Alice"}, AwaitEvent("14:alice@x|Alice"));
+
+    const int kOffers = 20;
+    // From the first offer to the answer to the keep-alive that follows.
+    auto burst = [this, kOffers](const Body& offer, Seen& before) -> DWORD {
+        const DWORD begun = GetTickCount();
+        for (int i = 0; i < kOffers; ++i)
+            relay.Send(offer);
+        relay.SendKeepAlive();
+        EXPECT_TRUE(relay.AwaitKeepAlive(before)) << "the keep-alive went unanswered";
+        return GetTickCount() - begun;
+    };
+    auto body = [](const BufList& values) {
+        Body offer(15);
+        for (const Buf& v : values)
+            offer.Blob(v);
+        return offer;
+    };
+    CryptoCore& crypto = *GetCryptoCore();
+    CryptoPP::AutoSeededRandomPool rng;
+    CryptoPP::DH own;
+    own.AccessGroupParameters().GenerateRandomWithKeySize(rng, 512);
+    const BufList ownSize = OfferOfGroup(crypto, own.GetGroupParameters().GetModulus(),
+                                         own.GetGroupParameters().GetGenerator());
+
+    // The link reads one frame in two passes, whatever it holds: as many
+    // offers that are too short to answer set the pace.
+    Seen dropped;
+    const DWORD pace = burst(body(BufList(ownSize.begin(), ownSize.begin() + 2)), dropped);
+    EXPECT_EQ(Seen(), dropped);
+
+    const struct {
+        const char* what;
+        BufList offer;
+        bool taken;
+    } cases[] = {
+        {"the protocol's size, the largest taken", ownSize, true},
+        {"4,096 bits, refused", OfferOfGroup(crypto, IntegerFromHex(kSafePrime4096Hex), 2), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring before = manager->GetVerificationCode();
+        Seen answers;
+        const DWORD took = burst(body(c.offer), answers);
+        EXPECT_EQ(Seen(kOffers, "16"), answers);
+        EXPECT_GT(pace + 1000, took) << took << " ms, against " << pace << " for as many too short to answer";
+        EXPECT_EQ(c.taken, before != manager->GetVerificationCode());
+    }
+    // Still signed in, on the same link.
+    EXPECT_EQ(Seen(), Events());
+    EXPECT_EQ(Seen(), relay.Sent());
+    EXPECT_EQ(1, manager->GetCallState());
 }
 
 // Some thousands of contacts make a session reply of megabytes.
