@@ -101,8 +101,15 @@ bool VoIPManager::Send(CmdMsg& message)
 
 bool VoIPManager::ReadText(BufReader& reader, bool twin, std::string& text) const
 {
-    if (!twin)
-        return reader.ReadString(text).IsOk();
+    if (!twin) {
+        if (!reader.ReadString(text).IsOk())
+            return false;
+        // As long as an enciphered one may be: the windows show such texts
+        // as names and headers, and one of megabytes would stall them.
+        if (text.size() > CryptoCore::kNameArea)
+            text.resize(CryptoCore::kNameArea);
+        return true;
+    }
     Buf enciphered;
     if (!reader.ReadBuf(enciphered).IsOk())
         return false;

@@ -355,20 +355,31 @@ TEST_F(Manager, TruncatedBodiesReportTheirTextOrStaySilent)
     }
 }
 
-TEST_F(Manager, OversizedEncipheredNamesAreCutAtTheirArea)
+// Names and the texts read like them reach the windows at most 256 bytes
+// long, whether they came enciphered or plain.
+TEST_F(Manager, OversizedNamesAreCutAtTheEncipheredArea)
 {
     struct Case {
         size_t size;
-        size_t expectedLength;
-    } cases[] = {{16, 16}, {250, 240}, {256, 256}, {272, 256}, {4096, 256}};
+        size_t enciphered, plain;
+    } cases[] = {{16, 16, 16}, {250, 240, 250}, {256, 256, 256}, {272, 256, 256}, {4096, 256, 256},
+                 {1 << 20, 256, 256}};
     for (const Case& k : cases) {
         const std::string name(k.size, 'n');
+        const std::string cut(k.enciphered, 'n'), plainCut(k.plain, 'n');
         Deliver(Body(104).Blob(ServerEncipher(name, k.size)).U32(2));
-        EXPECT_EQ(Seen({"20:" + std::string(k.expectedLength, 'n') + "|2"}), Events()) << k.size;
-
+        EXPECT_EQ(Seen({"20:" + cut + "|2"}), Events()) << k.size;
         Deliver(Body(105).U32(1).Blob(ServerEncipher(name, k.size)).Blob(ServerEncipher("x", 16)));
-        EXPECT_EQ(Seen({std::string(k.expectedLength, 'n') + "|x"}), Names()) << k.size;
+        EXPECT_EQ(Seen({cut + "|x"}), Names()) << k.size;
         Events();
+
+        Deliver(Body(22).Str(name).U32(2));
+        EXPECT_EQ(Seen({"20:" + plainCut + "|2"}), Events()) << k.size;
+        Deliver(Body(2).U32(1).Str("bob@x").Str(name));
+        EXPECT_EQ(Seen({"bob@x|" + plainCut}), Names()) << k.size;
+        Events();
+        Deliver(Body(18).Str(name).Str(name).Blob(Bytes(90, 1)));
+        EXPECT_EQ(Seen({"18:" + plainCut + "|" + plainCut + "|"}), Events()) << k.size;
     }
 }
 
