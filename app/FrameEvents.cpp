@@ -5,6 +5,7 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <cstdlib>
@@ -29,7 +30,7 @@ bool IsNumberedInstance() { return GetAppConfig()->GetInstanceIndex() != -1; }
 
 // The program the user's system opens web addresses with; the stock browser
 // when none is registered.
-std::wstring WebBrowser()
+std::wstring BrowserProgram()
 {
     wchar_t program[MAX_PATH * 4] = L"";
     DWORD size = sizeof(program) / sizeof(program[0]);
@@ -40,9 +41,14 @@ std::wstring WebBrowser()
 }
 
 // A file dialog's buffer: a path of any length the shell hands back.
+// The dialogs start in the user's documents: the current folder is mostly
+// the program's own, where a saved file named like one of the libraries the
+// program loads would run at its next start. Nor may a dialog move the
+// current folder for the next one.
 struct FileChoice {
     wchar_t path[MAX_PATH * 4] = {};
     wchar_t title[MAX_PATH] = {};
+    wchar_t folder[MAX_PATH] = {};
     OPENFILENAMEW ofn = {};
 
     FileChoice(HWND owner, const wchar_t* initialName)
@@ -54,7 +60,9 @@ struct FileChoice {
         ofn.nMaxFile = sizeof(path) / sizeof(path[0]);
         ofn.lpstrFileTitle = title;
         ofn.nMaxFileTitle = sizeof(title) / sizeof(title[0]);
-        ofn.Flags = OFN_OVERWRITEPROMPT;
+        if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, folder)))
+            ofn.lpstrInitialDir = folder;
+        ofn.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     }
 };
 }  // namespace
@@ -165,7 +173,7 @@ void CPelvaneFrame::OnFileOffer(const VoipEventFileOffer& offer)
     ShowAndFlash();
     GetSoundSet()->PlayMessage();
     const std::wstring question =
-        FormatText(LanguageTable[27], FromAnsi(offer.second).c_str(), offer.wide.c_str(), offer.value);
+        FormatText(LanguageTable[27], FromAnsi(offer.second).c_str(), ShownOfferName(offer.wide).c_str(), offer.value);
     VoIPManager* manager = GetVoIPManager();
     if (m_modal.Box(m_hWnd, question.c_str(), LanguageTable[28], MB_OKCANCEL) != IDOK) {
         manager->CancelFileTransfer(offer.third);
@@ -193,7 +201,7 @@ void CPelvaneFrame::OnUpdateNotice(const TextPair& notice)
     if (!IsWebAddress(address)) return;
     const std::wstring question = FormatWithText(LanguageTable[24], address);
     if (m_modal.Box(m_hWnd, question.c_str(), LanguageTable[18], MB_YESNO | MB_ICONINFORMATION) == IDYES)
-        m_runProgram(nullptr, L"open", WebBrowser().c_str(), (L"\"" + address + L"\"").c_str(), nullptr, SW_SHOW);
+        m_runProgram(nullptr, L"open", BrowserProgram().c_str(), (L"\"" + address + L"\"").c_str(), nullptr, SW_SHOW);
 }
 
 void CPelvaneFrame::OpenContactPage(const wchar_t* displayText, const wchar_t* contactName, int kind)

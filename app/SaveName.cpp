@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "TextHelpers.h"
+
 namespace {
 
 const wchar_t kDefaultName[] = L"file";
@@ -18,9 +20,6 @@ bool IsRefused(wchar_t c)
 {
     return c < 32 || std::wstring(L"<>:\"/\\|?*").find(c) != std::wstring::npos || IsDirectionControl(c);
 }
-
-bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
 void TrimEnd(std::wstring& name)
 {
@@ -42,14 +41,6 @@ bool IsDeviceName(const std::wstring& name)
     return (digit >= L'1' && digit <= L'9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
-// The first units of text, one fewer where the cut would split a pair.
-std::wstring Head(const std::wstring& text, size_t units)
-{
-    if (units >= text.size()) return text;
-    if (units > 0 && IsHighSurrogate(text[units - 1]) && IsLowSurrogate(text[units])) --units;
-    return text.substr(0, units);
-}
-
 // At most maxUnits, the extension kept when it leaves the name at least
 // half the room; never ending in a dot or a space.
 std::wstring Fit(const std::wstring& name, size_t maxUnits)
@@ -58,13 +49,21 @@ std::wstring Fit(const std::wstring& name, size_t maxUnits)
     const size_t dot = name.rfind(L'.');
     const size_t extension = dot == std::wstring::npos || dot == 0 ? 0 : name.size() - dot;
     std::wstring cut = extension && extension <= maxUnits / 2
-                           ? Head(name.substr(0, dot), maxUnits - extension) + name.substr(dot)
-                           : Head(name, maxUnits);
+                           ? HeadUnits(name.substr(0, dot), maxUnits - extension) + name.substr(dot)
+                           : HeadUnits(name, maxUnits);
     TrimEnd(cut);
     return cut.empty() ? kDefaultName : cut;
 }
 
 }  // namespace
+
+std::wstring ShownOfferName(const std::wstring& offered)
+{
+    std::wstring shown = offered;
+    shown.erase(std::remove_if(shown.begin(), shown.end(), IsDirectionControl), shown.end());
+    if (shown.size() > kShownNameUnits) shown = HeadUnits(shown, kShownNameUnits) + L'\x2026';
+    return shown;
+}
 
 std::wstring InitialSaveName(const std::wstring& offered, size_t maxUnits)
 {

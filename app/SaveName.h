@@ -18,3 +18,12 @@ const size_t kMaxFileNameUnits = 255;
 // plain default name. A name longer than maxUnits UTF-16 units is cut, never
 // inside a surrogate pair, keeping its extension.
 std::wstring InitialSaveName(const std::wstring& offered, size_t maxUnits = kMaxFileNameUnits);
+
+// How much of an offered name the question about the offer shows.
+const size_t kShownNameUnits = 80;
+
+// The offered name as the question about the offer shows it: as it came,
+// but without the marks that change the text's direction, which would turn
+// the question's own sentence around, and cut with an ellipsis after
+// kShownNameUnits, so that the question stays on the screen.
+std::wstring ShownOfferName(const std::wstring& offered);

@@ -52,10 +52,12 @@ bool VoIPManager::AcceptCall()
         EndCall();
         return false;
     }
+    // Talking before the acceptance goes out: the peer's, which answers it,
+    // is taken from a callee only once it talks.
+    callState = kTalking;
     CmdMsg message(CmdHeader::CallAccepted);
     AppendInt4(message.GetFieldList(), GetCodecSet()->GetType() | mediaEngine.GetCallMode());
     Send(message);
-    callState = kTalking;
     return true;
 }
 
@@ -67,7 +69,6 @@ void VoIPManager::EndCall()
     CmdMsg message(CmdHeader::CallEnded);
     Send(message);
     callRequested = false;
-    placedCall = false;
     callState = kIdle;
     handlerRegistry.Broadcast(VE_CallEnded);
 }
@@ -78,7 +79,6 @@ void VoIPManager::EndCallOnReset()
     mediaEngine.SetState(AudioEngine::kStateProbing);
     mediaEngine.Stop();
     callRequested = false;
-    placedCall = false;
     callState = kIdle;
 }
 
@@ -133,7 +133,6 @@ void VoIPManager::OnCallReply(CmdMsg& message, bool)
         return;
     handlerRegistry.Broadcast(VE_CallReply, VoipEventValue{code});
     if (code != 0) {
-        placedCall = false;
         callState = kIdle;
         return;
     }
@@ -262,7 +261,6 @@ void VoIPManager::OnCallAccepted(CmdMsg& message, bool)
 void VoIPManager::OnCallEnded(CmdMsg&, bool)
 {
     callRequested = false;
-    placedCall = false;
     callState = kIdle;
     handlerRegistry.Broadcast(VE_CallEnded);
 }

@@ -4,6 +4,7 @@
 
 #include "CryptoCore.h"
 #include "LanguageTable.h"
+#include "TextHelpers.h"
 #include "VoIPManager.h"
 
 namespace {
@@ -18,12 +19,9 @@ bool SendNameCommand(VoIPManager& manager, uint32_t type, const std::string& nam
 // mark that shows it was cut; a surrogate pair stays whole or goes whole.
 void CutChatText(std::wstring& text)
 {
-    size_t keep = VoIPManager::kMaxChatTextUnits;
-    if (text.size() <= keep)
+    if (text.size() <= VoIPManager::kMaxChatTextUnits)
         return;
-    if (text[keep - 1] >= 0xD800 && text[keep - 1] <= 0xDBFF)
-        --keep;
-    text.resize(keep);
+    text = HeadUnits(text, VoIPManager::kMaxChatTextUnits);
     text.push_back(VoIPManager::kChatCutMark);
 }
 }  // namespace

@@ -22,3 +22,13 @@ std::string IntToString(int32_t value)
     std::snprintf(text, sizeof(text), "%d", static_cast<int>(value));
     return text;
 }
+
+std::wstring HeadUnits(const std::wstring& text, size_t units)
+{
+    if (units >= text.size())
+        return text;
+    if (units > 0 && text[units - 1] >= 0xD800 && text[units - 1] <= 0xDBFF && text[units] >= 0xDC00
+        && text[units] <= 0xDFFF)
+        --units;
+    return text.substr(0, units);
+}

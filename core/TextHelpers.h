@@ -1,6 +1,7 @@
 // Small text conversions the core uses for numbers and addresses.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -8,3 +9,6 @@
 std::string FormatIpPort(uint32_t address, uint16_t port);
 std::string CopyText(const std::string& text);
 std::string IntToString(int32_t value);
+// The first units of a UTF-16 text, one fewer where the cut would split a
+// surrogate pair.
+std::wstring HeadUnits(const std::wstring& text, size_t units);

@@ -265,8 +265,8 @@ private:
     // one is ignored. Cleared when a call is agreed.
     std::atomic<bool> peerAccepted{false};
     // This side placed the call being set up: the server agreed to its
-    // request. Only then is an acceptance taken before this side's own;
-    // an incoming call and every end of a call clear it.
+    // request. Only then is an acceptance taken before this side's own.
+    // Set whenever a call is agreed, the only way to the states that read it.
     std::atomic<bool> placedCall{false};
 };
 

@@ -1,5 +1,5 @@
-// The name the save dialog proposes for an offered file: each offered name
-// and the initial name it gives.
+// The name the save dialog proposes for an offered file, and the one the
+// question about the offer shows: each offered name and what it gives.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -78,6 +78,26 @@ TEST(InitialSaveName, TakesTheNameApartFromWhatWindowsWouldReadAsAPathADeviceOrA
         const std::wstring initial = InitialSaveName(c.offered);
         EXPECT_EQ(c.initial, initial);
         EXPECT_LE(initial.size(), kMaxFileNameUnits);
+    }
+}
+
+TEST(ShownOfferName, ShowsTheNameAsItCameButForItsDirectionAndItsLength)
+{
+    const std::wstring rlo(1, wchar_t(0x202E)), ellipsis(1, wchar_t(0x2026));
+    const struct {
+        const char* what;
+        std::wstring offered, shown;
+    } cases[] = {
+        {"a plain name", L"report.pdf", L"report.pdf"},
+        {"a path stays a path", L"..\\..\\x.exe", L"..\\..\\x.exe"},
+        {"an override that would turn the question round", L"photo" + rlo + L"gpj.exe", L"photogpj.exe"},
+        {"the longest name shown whole", Repeat(L'a', kShownNameUnits), Repeat(L'a', kShownNameUnits)},
+        {"a longer name is cut", Repeat(L'a', 507) + L".txt", Repeat(L'a', kShownNameUnits) + ellipsis},
+        {"a cut inside a pair", Repeat(L'a', kShownNameUnits - 1) + kPair, Repeat(L'a', kShownNameUnits - 1) + ellipsis},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.shown, ShownOfferName(c.offered));
     }
 }
 
