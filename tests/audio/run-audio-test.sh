@@ -54,7 +54,7 @@ for codec in 4 8 2; do
   cp "$BIN/audio_peer.exe" "$dir/B/"
   "$HERE/pulse-server.sh" start "$dir/pulseA"; servers+=("$dir/pulseA")
   "$HERE/pulse-server.sh" start "$dir/pulseB"; servers+=("$dir/pulseB")
-  A=unix:$dir/pulseA/native B=unix:$dir/pulseB/native
+  A=$(cat "$dir/pulseA/server") B=$(cat "$dir/pulseB/server")
 
   # Recorders take their audio in 100 ms pieces; feeders keep half a second
   # of buffer, so that a busy machine does not break up the speech before the

@@ -77,7 +77,10 @@ class Sound:
     def __init__(self, folder):
         self.folder = folder
         subprocess.run([PULSE, "start", folder], check=True)
-        self.socket = "unix:" + os.path.join(folder, "native")
+        # The socket lies in a short folder of its own; the script records
+        # its address.
+        with open(os.path.join(folder, "server")) as f:
+            self.socket = f.read().strip()
         self.players = []
 
     def env(self):
