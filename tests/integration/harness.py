@@ -124,9 +124,12 @@ def speech(work):
     wav = os.path.join(work, "speech.wav")
     raw = os.path.join(work, "speech.raw")
     if not os.path.exists(raw):
-        subprocess.run(["espeak-ng", "-v", "en", "-s", "150", "-w", wav,
-                        "Pelvane carries the voice of a call between two peers, sixteen frames "
-                        "in every packet."], check=True)
+        # espeak-ng cuts the name given to -w at 199 bytes: it writes to
+        # its output instead.
+        with open(wav, "wb") as out:
+            subprocess.run(["espeak-ng", "-v", "en", "-s", "150", "--stdout",
+                            "Pelvane carries the voice of a call between two peers, sixteen frames "
+                            "in every packet."], stdout=out, check=True)
         subprocess.run(["sox", "-R", "-D", wav, "-r", "8000", "-c", "1", "-b", "16", "-e",
                         "signed-integer", "-t", "raw", raw, "norm", "-3"], check=True)
     return raw
