@@ -197,6 +197,7 @@ class Client:
                         ignore=shutil.ignore_patterns("*.txt"))
         if os.path.isdir(os.path.join(binaries, "pics")):
             shutil.copytree(os.path.join(binaries, "pics"), os.path.join(self.install, "pics"))
+        fits_windows_paths(self.install)
         self.prefix = os.path.join(self.folder, "prefix")
         make_prefix(base_prefix, self.prefix)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
@@ -313,6 +314,21 @@ class Client:
         self.stop()
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+
+
+# The program finds its files by names of at most MAX_PATH - 1 characters.
+WINDOWS_PATH_MAX = 259
+
+
+def fits_windows_paths(folder):
+    """An installation whose files Windows names (Z:...) past the limit would
+    fail in ways that hide the cause: fail at once, naming it."""
+    for top, _, files in os.walk(folder):
+        for f in files:
+            path = os.path.join(top, f)
+            check(len(path) + 2 <= WINDOWS_PATH_MAX,
+                  "Z:%s is %d characters, more than a Windows path holds (%d): "
+                  "the checkout lies too deep" % (path, len(path) + 2, WINDOWS_PATH_MAX))
 
 
 def make_prefix(base, prefix):
