@@ -27,9 +27,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Speech, 8 kHz 16-bit mono, after a second of silence.
-espeak-ng -v en -s 150 -w "$OUT/espeak.wav" \
-  "Pelvane carries the voice of a call between two peers. Every packet holds sixteen frames of speech, and the other side plays them in order."
+# Speech, 8 kHz 16-bit mono, after a second of silence. Through espeak-ng's
+# output: it cuts the name given to -w at 199 bytes.
+espeak-ng -v en -s 150 --stdout \
+  "Pelvane carries the voice of a call between two peers. Every packet holds sixteen frames of speech, and the other side plays them in order." \
+  >"$OUT/espeak.wav"
 sox -R -D "$OUT/espeak.wav" -r 8000 -c 1 -b 16 -e signed-integer "$OUT/speech.wav" norm -3
 sox -R -D "$OUT/speech.wav" -t raw "$OUT/speech.raw"
 rm -f "$OUT/espeak.wav"
@@ -54,7 +56,7 @@ for codec in 4 8 2; do
   cp "$BIN/audio_peer.exe" "$dir/B/"
   "$HERE/pulse-server.sh" start "$dir/pulseA"; servers+=("$dir/pulseA")
   "$HERE/pulse-server.sh" start "$dir/pulseB"; servers+=("$dir/pulseB")
-  A=unix:$dir/pulseA/native B=unix:$dir/pulseB/native
+  A=$(cat "$dir/pulseA/server") B=$(cat "$dir/pulseB/server")
 
   # Recorders take their audio in 100 ms pieces; feeders keep half a second
   # of buffer, so that a busy machine does not break up the speech before the

@@ -77,7 +77,10 @@ class Sound:
     def __init__(self, folder):
         self.folder = folder
         subprocess.run([PULSE, "start", folder], check=True)
-        self.socket = "unix:" + os.path.join(folder, "native")
+        # The socket lies in a short folder of its own; the script records
+        # its address.
+        with open(os.path.join(folder, "server")) as f:
+            self.socket = f.read().strip()
         self.players = []
 
     def env(self):
@@ -121,9 +124,12 @@ def speech(work):
     wav = os.path.join(work, "speech.wav")
     raw = os.path.join(work, "speech.raw")
     if not os.path.exists(raw):
-        subprocess.run(["espeak-ng", "-v", "en", "-s", "150", "-w", wav,
-                        "Pelvane carries the voice of a call between two peers, sixteen frames "
-                        "in every packet."], check=True)
+        # espeak-ng cuts the name given to -w at 199 bytes: it writes to
+        # its output instead.
+        with open(wav, "wb") as out:
+            subprocess.run(["espeak-ng", "-v", "en", "-s", "150", "--stdout",
+                            "Pelvane carries the voice of a call between two peers, sixteen frames "
+                            "in every packet."], stdout=out, check=True)
         subprocess.run(["sox", "-R", "-D", wav, "-r", "8000", "-c", "1", "-b", "16", "-e",
                         "signed-integer", "-t", "raw", raw, "norm", "-3"], check=True)
     return raw
@@ -191,6 +197,7 @@ class Client:
                         ignore=shutil.ignore_patterns("*.txt"))
         if os.path.isdir(os.path.join(binaries, "pics")):
             shutil.copytree(os.path.join(binaries, "pics"), os.path.join(self.install, "pics"))
+        fits_windows_paths(self.install)
         self.prefix = os.path.join(self.folder, "prefix")
         make_prefix(base_prefix, self.prefix)
         self.env = dict(os.environ, WINEPREFIX=self.prefix, **WINE_ENV)
@@ -307,6 +314,21 @@ class Client:
         self.stop()
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL)
+
+
+# The program finds its files by names of at most MAX_PATH - 1 characters.
+WINDOWS_PATH_MAX = 259
+
+
+def fits_windows_paths(folder):
+    """An installation whose files Windows names (Z:...) past the limit would
+    fail in ways that hide the cause: fail at once, naming it."""
+    for top, _, files in os.walk(folder):
+        for f in files:
+            path = os.path.join(top, f)
+            check(len(path) + 2 <= WINDOWS_PATH_MAX,
+                  "Z:%s is %d characters, more than a Windows path holds (%d): "
+                  "the checkout lies too deep" % (path, len(path) + 2, WINDOWS_PATH_MAX))
 
 
 def make_prefix(base, prefix):
