@@ -344,76 +344,103 @@ SCROLLINFO ScrollInfo(HWND window, int bar)
     if (!GetScrollInfo(window, bar, &info)) info = SCROLLINFO();
     return info;
 }
+
+// The view as a layout of the whole text leaves it: a new view of the same
+// style, size and font is given all of the text at once.
+void ExpectShownAsWhole(const CChatCtrl& view, HWND host, DWORD style, const std::wstring& all, bool atBottom)
+{
+    WTL::CRect r;
+    view.GetWindowRect(&r);
+    ::MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&r), 2);
+    CChatCtrl whole;
+    ASSERT_NE(nullptr, whole.Create(host, &r, nullptr, style));
+    whole.SetFont(view.GetFont(), TRUE);
+    whole.SetWindowText(all.c_str());
+    if (atBottom) whole.SendMessage(WM_VSCROLL, SB_BOTTOM);
+
+    const HyperTextControl::HyperTextLayout& a = view.Layout();
+    const HyperTextControl::HyperTextLayout& b = whole.Layout();
+    ASSERT_EQ(b.lines.size(), a.lines.size());
+    for (size_t l = 0; l < a.lines.size(); ++l) {
+        EXPECT_EQ(b.lines[l].start, a.lines[l].start) << l;
+        EXPECT_EQ(b.lines[l].end, a.lines[l].end) << l;
+    }
+    EXPECT_EQ(b.totalWidth, a.totalWidth);
+    EXPECT_EQ(b.totalHeight, a.totalHeight);
+    EXPECT_EQ(whole.GetStyle(), view.GetStyle());
+    // What a hidden bar holds does not show.
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        if (!(view.GetStyle() & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL))) continue;
+        const SCROLLINFO x = ScrollInfo(whole, bar), y = ScrollInfo(view, bar);
+        EXPECT_EQ(x.nMax, y.nMax) << bar;
+        EXPECT_EQ(x.nPage, y.nPage) << bar;
+        EXPECT_EQ(x.nPos, y.nPos) << bar;
+    }
+    const auto& expected = whole.VisiblePieces().Pieces();
+    const auto& shown = view.VisiblePieces().Pieces();
+    ASSERT_EQ(expected.size(), shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(expected[i].textStart, shown[i].textStart) << i;
+        EXPECT_EQ(expected[i].count, shown[i].count) << i;
+        const HyperTextControl::PieceRect &x = expected[i].rect, &y = shown[i].rect;
+        EXPECT_TRUE(x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom) << i;
+    }
+    whole.DestroyWindow();
+}
 }  // namespace
 
-// The view lays out only what an append can change; it must then stand as
-// a layout of the whole text leaves it: lines, bars, ranges and pieces.
+// The view lays out only what an append can change; after every append it
+// must stand as a layout of the whole text leaves it: lines, bars, ranges
+// and pieces.
 TEST_F(ChatView, AppendedTextShowsAsTheWholeTextWould)
 {
     std::wstring history;
     for (int i = 0; i < 40; ++i) history += L"line " + std::to_wstring(i) + L"\n";
+    std::vector<std::wstring> oneByOne;
+    for (int i = 1; i < 16; ++i) oneByOne.push_back(L"line " + std::to_wstring(i) + L"\n");
+
+    // A view whose height is a whole number of lines: the lines that first
+    // outgrow it with the bar's height below them fit it without, so the bar
+    // the overflow brings goes again when its range is set.
+    view.SetWindowText(L"x");
+    const int lineHeight = view.Layout().lineHeight;
+    ASSERT_GT(GetSystemMetrics(SM_CYHSCROLL), lineHeight) << "no view height gives a bar that goes again";
+    const int wholeLines = 12 * lineHeight;
+
     struct Case {
         const char* what;
         DWORD style;
+        int height;
         std::wstring first;
         std::vector<std::wstring> appended;
         bool atBottom;
     };
     const Case cases[] = {
-        {"a chat line below a view scrolled to its end", kChatStyle, history,
+        {"a chat line below a view scrolled to its end", kChatStyle, kHeight, history,
          {L"Bob (1:2:3 4/5/2024)", L"\n", L"see www.example.org for it", L"\n\n"}, true},
-        {"the lines outgrow the view and bring the bar", kChatStyle, L"one\ntwo\n", {history, L"end"}, false},
-        {"a long text line wraps as it grows", kChatStyle, L"start ",
+        {"the lines outgrow the view and bring the bar", kChatStyle, kHeight, L"one\ntwo\n", {history, L"end"},
+         false},
+        {"a long text line wraps as it grows", kChatStyle, kHeight, L"start ",
          {L"alpha beta gamma delta epsilon zeta eta", L" theta iota kappa lambda mu nu xi omicron pi"}, false},
-        {"a CR and then its LF", kChatStyle, L"a\r", {L"\nb\r", L"\n"}, false},
-        {"without wrapping a line grows past the view", kChatStyle & ~HTC_WORDWRAP, L"short\nlong",
+        {"a CR and then its LF", kChatStyle, kHeight, L"a\r", {L"\nb\r", L"\n"}, false},
+        {"without wrapping a line grows past the view", kChatStyle & ~HTC_WORDWRAP, kHeight, L"short\nlong",
          {std::wstring(100, L'w'), L"\nnext"}, false},
+        {"one line at a time past the first overflow, in a view of whole lines", kChatStyle, wholeLines,
+         L"line 0\n", oneByOne, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Create(c.style);
+        view.SetWindowPos(nullptr, 0, 0, kWidth, c.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         std::wstring all = c.first;
         view.SetWindowText(c.first.c_str());
         if (c.atBottom) view.SendMessage(WM_VSCROLL, SB_BOTTOM);
-        for (const std::wstring& piece : c.appended) {
-            view.AppendText(piece, true);
-            all += piece;
+        for (size_t i = 0; i < c.appended.size(); ++i) {
+            SCOPED_TRACE(i);
+            view.AppendText(c.appended[i], true);
+            all += c.appended[i];
+            ExpectShownAsWhole(view, host, c.style, all, c.atBottom);
         }
-
-        CChatCtrl whole;
-        RECT r = {kLeft, kTop, kLeft + kWidth, kTop + kHeight};
-        ASSERT_NE(nullptr, whole.Create(host, &r, nullptr, c.style));
-        whole.SetFont(font, TRUE);
-        whole.SetWindowText(all.c_str());
-        if (c.atBottom) whole.SendMessage(WM_VSCROLL, SB_BOTTOM);
-
-        const HyperTextControl::HyperTextLayout& a = view.Layout();
-        const HyperTextControl::HyperTextLayout& b = whole.Layout();
-        ASSERT_EQ(b.lines.size(), a.lines.size());
-        for (size_t l = 0; l < a.lines.size(); ++l) {
-            EXPECT_EQ(b.lines[l].start, a.lines[l].start) << l;
-            EXPECT_EQ(b.lines[l].end, a.lines[l].end) << l;
-        }
-        EXPECT_EQ(b.totalWidth, a.totalWidth);
-        EXPECT_EQ(b.totalHeight, a.totalHeight);
-        EXPECT_EQ(whole.GetStyle(), view.GetStyle());
-        // What a hidden bar holds does not show.
-        for (int bar : {SB_VERT, SB_HORZ}) {
-            if (!(view.GetStyle() & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL))) continue;
-            const SCROLLINFO x = ScrollInfo(whole, bar), y = ScrollInfo(view, bar);
-            EXPECT_EQ(x.nMax, y.nMax) << bar;
-            EXPECT_EQ(x.nPage, y.nPage) << bar;
-            EXPECT_EQ(x.nPos, y.nPos) << bar;
-        }
-        const auto& shown = whole.VisiblePieces().Pieces();
-        ASSERT_EQ(shown.size(), Pieces().size());
-        for (size_t i = 0; i < shown.size(); ++i) {
-            EXPECT_EQ(shown[i].textStart, Pieces()[i].textStart) << i;
-            EXPECT_EQ(shown[i].count, Pieces()[i].count) << i;
-            const HyperTextControl::PieceRect &x = shown[i].rect, &y = Pieces()[i].rect;
-            EXPECT_TRUE(x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom) << i;
-        }
-        whole.DestroyWindow();
     }
 }
 
