@@ -211,6 +211,14 @@ void CHyperTextCtrlT<TBase>::CalcLines(bool redraw, bool appended)
         ::ShowScrollBar(this->m_hWnd, SB_HORZ, TRUE);
         style |= WS_HSCROLL;
     }
+    // The window as these lines were laid out for it, before the ranges are
+    // set: a range that fits its page hides the bar the overflow check
+    // brought (the check allows for a bar taller than a line), and a whole
+    // layout would bring it back as soon as a line is added. A bar hidden
+    // here is a change, and the next append lays everything out.
+    this->GetClientRect(&m_layoutClient);
+    m_layoutStyle = this->GetStyle();
+    m_layoutFont = m_font;
     ScrollRange range;
     if ((style & WS_HSCROLL) && HorizontalRange(m_layout, area.Width(), m_hScrollPercent, range)) {
         SCROLLINFO info = {sizeof(info), SIF_RANGE | SIF_PAGE | SIF_POS, 0, range.maximum,
@@ -224,9 +232,6 @@ void CHyperTextCtrlT<TBase>::CalcLines(bool redraw, bool appended)
     }
     m_layingOut = false;
     UpdateVisiblePieces();
-    this->GetClientRect(&m_layoutClient);
-    m_layoutStyle = this->GetStyle();
-    m_layoutFont = m_font;
 }
 
 // Lines the last layout made for a window that has not changed since stay

@@ -145,7 +145,7 @@ private:
     int m_toolCount;
 
     // What the last layout was made for: the area its lines fill, and the
-    // client rectangle, style and font it left.
+    // client rectangle, style and font its lines and bars were made for.
     WTL::CRect m_layoutArea;
     WTL::CRect m_layoutClient;
     DWORD m_layoutStyle;

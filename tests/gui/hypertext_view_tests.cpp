@@ -344,76 +344,146 @@ SCROLLINFO ScrollInfo(HWND window, int bar)
     if (!GetScrollInfo(window, bar, &info)) info = SCROLLINFO();
     return info;
 }
+
+// The view as a layout of the whole text leaves it: a new view of the same
+// style, size and font is given all of the text at once.
+void ExpectShownAsWhole(const CChatCtrl& view, HWND host, DWORD style, const std::wstring& all, bool atBottom)
+{
+    WTL::CRect r;
+    view.GetWindowRect(&r);
+    ::MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&r), 2);
+    CChatCtrl whole;
+    ASSERT_NE(nullptr, whole.Create(host, &r, nullptr, style));
+    whole.SetFont(view.GetFont(), TRUE);
+    whole.SetWindowText(all.c_str());
+    if (atBottom) whole.SendMessage(WM_VSCROLL, SB_BOTTOM);
+
+    const HyperTextControl::HyperTextLayout& a = view.Layout();
+    const HyperTextControl::HyperTextLayout& b = whole.Layout();
+    ASSERT_EQ(b.lines.size(), a.lines.size());
+    for (size_t l = 0; l < a.lines.size(); ++l) {
+        EXPECT_EQ(b.lines[l].start, a.lines[l].start) << l;
+        EXPECT_EQ(b.lines[l].end, a.lines[l].end) << l;
+    }
+    EXPECT_EQ(b.totalWidth, a.totalWidth);
+    EXPECT_EQ(b.totalHeight, a.totalHeight);
+    EXPECT_EQ(whole.GetStyle(), view.GetStyle());
+    // What a hidden bar holds does not show.
+    for (int bar : {SB_VERT, SB_HORZ}) {
+        if (!(view.GetStyle() & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL))) continue;
+        const SCROLLINFO x = ScrollInfo(whole, bar), y = ScrollInfo(view, bar);
+        EXPECT_EQ(x.nMax, y.nMax) << bar;
+        EXPECT_EQ(x.nPage, y.nPage) << bar;
+        EXPECT_EQ(x.nPos, y.nPos) << bar;
+    }
+    const auto& expected = whole.VisiblePieces().Pieces();
+    const auto& shown = view.VisiblePieces().Pieces();
+    ASSERT_EQ(expected.size(), shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) {
+        EXPECT_EQ(expected[i].textStart, shown[i].textStart) << i;
+        EXPECT_EQ(expected[i].count, shown[i].count) << i;
+        const HyperTextControl::PieceRect &x = expected[i].rect, &y = shown[i].rect;
+        EXPECT_TRUE(x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom) << i;
+    }
+    whole.DestroyWindow();
+}
 }  // namespace
 
-// The view lays out only what an append can change; it must then stand as
-// a layout of the whole text leaves it: lines, bars, ranges and pieces.
+// The view lays out only what an append can change; after every append it
+// must stand as a layout of the whole text leaves it: lines, bars, ranges
+// and pieces, also when its size, font or style changed since the last one.
 TEST_F(ChatView, AppendedTextShowsAsTheWholeTextWould)
 {
     std::wstring history;
     for (int i = 0; i < 40; ++i) history += L"line " + std::to_wstring(i) + L"\n";
+    std::vector<std::wstring> oneByOne;
+    for (int i = 1; i < 16; ++i) oneByOne.push_back(L"line " + std::to_wstring(i) + L"\n");
+    const std::wstring paragraph = L"alpha beta gamma delta epsilon zeta eta theta iota kappa lambda mu nu xi";
+
+    // A view whose height is a whole number of lines: the lines that first
+    // outgrow it with the bar's height below them fit it without, so the bar
+    // the overflow brings goes again when its range is set.
+    view.SetWindowText(L"x");
+    const int lineHeight = view.Layout().lineHeight;
+    ASSERT_GT(GetSystemMetrics(SM_CYHSCROLL), lineHeight) << "no view height gives a bar that goes again";
+    const int wholeLines = 12 * lineHeight;
+
+    WTL::CFont larger;
+    larger.CreatePointFont(120, L"Tahoma");
+
+    // What changes before a piece is appended: the view's size, its font,
+    // its style (none when empty).
+    struct Append {
+        std::wstring text;
+        SIZE size = {0, 0};
+        HFONT font = nullptr;
+        DWORD style = 0;
+    };
     struct Case {
         const char* what;
         DWORD style;
+        int height;
         std::wstring first;
-        std::vector<std::wstring> appended;
+        std::vector<Append> appended;
         bool atBottom;
     };
+    auto plain = [](const std::vector<std::wstring>& texts) {
+        std::vector<Append> appended;
+        for (const std::wstring& t : texts) appended.push_back({t});
+        return appended;
+    };
     const Case cases[] = {
-        {"a chat line below a view scrolled to its end", kChatStyle, history,
-         {L"Bob (1:2:3 4/5/2024)", L"\n", L"see www.example.org for it", L"\n\n"}, true},
-        {"the lines outgrow the view and bring the bar", kChatStyle, L"one\ntwo\n", {history, L"end"}, false},
-        {"a long text line wraps as it grows", kChatStyle, L"start ",
-         {L"alpha beta gamma delta epsilon zeta eta", L" theta iota kappa lambda mu nu xi omicron pi"}, false},
-        {"a CR and then its LF", kChatStyle, L"a\r", {L"\nb\r", L"\n"}, false},
-        {"without wrapping a line grows past the view", kChatStyle & ~HTC_WORDWRAP, L"short\nlong",
-         {std::wstring(100, L'w'), L"\nnext"}, false},
+        {"a chat line below a view scrolled to its end", kChatStyle, kHeight, history,
+         plain({L"Bob (1:2:3 4/5/2024)", L"\n", L"see www.example.org for it", L"\n\n"}), true},
+        {"the lines outgrow the view and bring the bar", kChatStyle, kHeight, L"one\ntwo\n", plain({history, L"end"}),
+         false},
+        {"a long text line wraps as it grows", kChatStyle, kHeight, L"start ",
+         plain({L"alpha beta gamma delta epsilon zeta eta", L" theta iota kappa lambda mu nu xi omicron pi"}), false},
+        {"a CR and then its LF", kChatStyle, kHeight, L"a\r", plain({L"\nb\r", L"\n"}), false},
+        {"without wrapping a line grows past the view", kChatStyle & ~HTC_WORDWRAP, kHeight, L"short\nlong",
+         plain({std::wstring(100, L'w'), L"\nnext"}), false},
+        {"one line at a time past the first overflow, in a view of whole lines", kChatStyle, wholeLines,
+         L"line 0\n", plain(oneByOne), false},
+        {"the view is resized between appends", kChatStyle, kHeight, paragraph,
+         {{L" omicron pi", {kWidth - 120, kHeight}},
+          {L" rho sigma"},
+          {L"\n" + history, {kWidth, 46}},
+          {L"end", {kWidth + 40, 3 * kHeight}},
+          {L" tau"}},
+         false},
+        {"the font changes between appends", kChatStyle, kHeight, paragraph,
+         {{L" omicron pi", {}, larger}, {L" rho sigma\n" + history}, {L"end", {}, font}, {L" tau"}}, false},
+        {"the style changes between appends", kChatStyle, kHeight, paragraph,
+         {{L" omicron pi", {}, nullptr, kChatStyle & ~HTC_WORDWRAP},
+          {L" rho sigma\n"},
+          {history, {}, nullptr, kChatStyle},
+          {L"end"}},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Create(c.style);
+        view.SetWindowPos(nullptr, 0, 0, kWidth, c.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         std::wstring all = c.first;
+        DWORD style = c.style;
         view.SetWindowText(c.first.c_str());
         if (c.atBottom) view.SendMessage(WM_VSCROLL, SB_BOTTOM);
-        for (const std::wstring& piece : c.appended) {
-            view.AppendText(piece, true);
-            all += piece;
+        for (size_t i = 0; i < c.appended.size(); ++i) {
+            SCOPED_TRACE(i);
+            const Append& a = c.appended[i];
+            if (a.size.cx)
+                view.SetWindowPos(nullptr, 0, 0, a.size.cx, a.size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            if (a.font) view.SetFont(a.font, TRUE);
+            if (a.style) {
+                // The bars stay as the view left them.
+                style = a.style;
+                const DWORD bars = view.GetStyle() & (WS_VSCROLL | WS_HSCROLL);
+                ::SetWindowLongW(view, GWL_STYLE, static_cast<LONG>(style | bars));
+            }
+            view.AppendText(a.text, true);
+            all += a.text;
+            ExpectShownAsWhole(view, host, style, all, c.atBottom);
         }
-
-        CChatCtrl whole;
-        RECT r = {kLeft, kTop, kLeft + kWidth, kTop + kHeight};
-        ASSERT_NE(nullptr, whole.Create(host, &r, nullptr, c.style));
-        whole.SetFont(font, TRUE);
-        whole.SetWindowText(all.c_str());
-        if (c.atBottom) whole.SendMessage(WM_VSCROLL, SB_BOTTOM);
-
-        const HyperTextControl::HyperTextLayout& a = view.Layout();
-        const HyperTextControl::HyperTextLayout& b = whole.Layout();
-        ASSERT_EQ(b.lines.size(), a.lines.size());
-        for (size_t l = 0; l < a.lines.size(); ++l) {
-            EXPECT_EQ(b.lines[l].start, a.lines[l].start) << l;
-            EXPECT_EQ(b.lines[l].end, a.lines[l].end) << l;
-        }
-        EXPECT_EQ(b.totalWidth, a.totalWidth);
-        EXPECT_EQ(b.totalHeight, a.totalHeight);
-        EXPECT_EQ(whole.GetStyle(), view.GetStyle());
-        // What a hidden bar holds does not show.
-        for (int bar : {SB_VERT, SB_HORZ}) {
-            if (!(view.GetStyle() & (bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL))) continue;
-            const SCROLLINFO x = ScrollInfo(whole, bar), y = ScrollInfo(view, bar);
-            EXPECT_EQ(x.nMax, y.nMax) << bar;
-            EXPECT_EQ(x.nPage, y.nPage) << bar;
-            EXPECT_EQ(x.nPos, y.nPos) << bar;
-        }
-        const auto& shown = whole.VisiblePieces().Pieces();
-        ASSERT_EQ(shown.size(), Pieces().size());
-        for (size_t i = 0; i < shown.size(); ++i) {
-            EXPECT_EQ(shown[i].textStart, Pieces()[i].textStart) << i;
-            EXPECT_EQ(shown[i].count, Pieces()[i].count) << i;
-            const HyperTextControl::PieceRect &x = shown[i].rect, &y = Pieces()[i].rect;
-            EXPECT_TRUE(x.left == y.left && x.top == y.top && x.right == y.right && x.bottom == y.bottom) << i;
-        }
-        whole.DestroyWindow();
     }
 }
 

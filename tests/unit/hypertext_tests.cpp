@@ -490,6 +490,8 @@ TEST(HyperTextLayout, AnAppendLaysOutAsTheWholeTextWould)
          1000, true, false},
         {"a styled run goes on from an unfinished line", {{L"ab", false}, {L"Bob", true}, {L" cd\n", false}}, 1000,
          1000, true, false},
+        {"a styled run over a line break, its last line going on",
+         {{L"x\ny", true}, {L"z", false}, {L"\nv w", true}, {L"wrapped on", false}}, 30, 1000, true, false},
         {"without wrapping, lines beyond the measured part",
          {{L"short\n", false}, {std::wstring(600, L'x'), false}, {L"yy\nz", false}}, 100, 1000, false,
          false},
