@@ -1,4 +1,5 @@
-// Small text conversions the core uses for numbers and addresses.
+// Small text helpers: numbers and addresses as text, and UTF-16 texts cut
+// to a length.
 #pragma once
 
 #include <cstddef>
