@@ -21,6 +21,7 @@
 #include "LoginDlg.h"
 #include "PelvaneFrame.h"
 #include "ProcessOrder.h"
+#include "SoundSet.h"
 #include "TrayNotifyIcon.h"
 #include "UserRegistry.h"
 #include "WideText.h"
@@ -113,6 +114,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
 
     const int result = Run(commandLine, showCommand);
 
+    // An event sound may still be playing, the end of a call's above all.
+    // Its player is stopped and waited for: under Wine, a player cut off by
+    // the end of the process can crash it on the way out.
+    GetSoundSet()->Stop();
     g_module.Term();
     CoUninitialize();
     config->Save();

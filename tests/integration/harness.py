@@ -18,7 +18,7 @@ import uuid
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PULSE = os.path.join(ROOT, "tests", "audio", "pulse-server.sh")
 WINE_ENV = {
-    "WINEDEBUG": "-all",
+    "WINEDEBUG": os.environ.get("PELVANE_DEBUG_WINE", "-all"),
     "WINEDLLOVERRIDES": "mscoree,mshtml=;winedbg.exe=d",
 }
 # The loader of the Windows build this machine runs, as scripts/env.sh chose

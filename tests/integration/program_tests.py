@@ -295,7 +295,8 @@ def exit_both(users):
     password of a sign-in that is not automatic."""
     for u in users:
         u.ui("command", u.main, APP_EXIT)
-        check(exit_code(u.ended(u.process)) == 0, "%s: Exit ends with 0" % u.hands.name)
+        code = exit_code(u.ended(u.process))
+        check(code == 0, "%s: Exit ends with %d, not 0" % (u.hands.name, code))
         saved = u.configure("--show")
         check(saved == "user=%s@pelvane.test password=" % u.hands.name, "%s: saved %r" % (u.hands.name, saved))
         out = subprocess.run([WINE, "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
@@ -490,9 +491,10 @@ def units(*pieces):
 
 class Written:
     """Every file under the scenario's folder, but those that the programs
-    and Wine keep there, as it was when last checked."""
+    and Wine keep there, as it was when last checked. The Wine server
+    saves a registry file through a temporary file beside it."""
     KEPT = re.compile(r"(^relay\.|/(transcript|stderr|program)-\d+\.txt$|/install/(log\.txt|pvconf\.dat|conf\.dat)$"
-                      r"|/prefix/[^/]+\.reg$)")
+                      r"|/prefix/([^/]+\.reg|reg[0-9a-f]+\.tmp)$)")
 
     def __init__(self, root):
         self.root = root
