@@ -224,21 +224,26 @@ class Client:
             [WINE, os.path.join(self.install, self.program)] + [str(o) for o in options],
             env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self.stderr,
             cwd=self.install)
-        threading.Thread(target=self._read, daemon=True).start()
+        # Each run's reader keeps to that run's lines: the end of a run's
+        # output may reach its reader only after the next run began.
+        threading.Thread(target=self._read, args=(self.process.stdout, self.lines, self.cond, self.transcript,
+                                                  self.started), daemon=True).start()
 
-    def _read(self):
-        for raw in self.process.stdout:
+    @staticmethod
+    def _read(output, lines, cond, transcript, started):
+        for raw in output:
             # The drivers write UTF-8 (the console driver only its ASCII part).
             line = raw.decode("utf-8", errors="replace").rstrip("\r\n")
-            stamp = time.time() - self.started
-            self.transcript.write("%8.3f %s\n" % (stamp, line))
-            self.transcript.flush()
-            with self.cond:
-                self.lines.append((stamp, line))
-                self.cond.notify_all()
-        with self.cond:
-            self.lines.append((time.time() - self.started, None))
-            self.cond.notify_all()
+            stamp = time.time() - started
+            with cond:
+                if not transcript.closed:
+                    transcript.write("%8.3f %s\n" % (stamp, line))
+                    transcript.flush()
+                lines.append((stamp, line))
+                cond.notify_all()
+        with cond:
+            lines.append((time.time() - started, None))
+            cond.notify_all()
 
     def send(self, command):
         self.process.stdin.write((command + "\n").encode("utf-8"))
@@ -303,7 +308,8 @@ class Client:
             self.process.kill()
             self.process.wait()
         self.stderr.close()
-        self.transcript.close()
+        with self.cond:
+            self.transcript.close()
         self.process = None
 
     def file(self, name):
