@@ -171,6 +171,12 @@ class User:
         except subprocess.TimeoutExpired:
             raise Failure("%s: the program did not end" % self.hands.name)
 
+    def ends_with(self, process, code, message):
+        """Waits for the process to end; unless its exit code is the one
+        wanted, fails with the message and the code it ended with."""
+        ended = exit_code(self.ended(process))
+        check(ended == code, "%s: it ended with %d" % (message, ended))
+
 
 def screenshot(s, name):
     """What the display shows, kept beside the window tests' screenshots."""
@@ -196,7 +202,7 @@ def cancelled_sign_in(s):
     dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
     check(u.hands.file("log.txt") == b"", "log.txt is created empty before any window")
     u.ui("close", dialog)
-    check(exit_code(u.ended(p)) == 0, "a cancelled sign-in ends with 0")
+    u.ends_with(p, 0, "a cancelled sign-in ends with 0")
     check(len(u.hands.file("pvconf.dat") or b"") == 5134, "the configuration is saved on the way out")
     check(u.ui("wait", "*", "*", 500) == "none", "no window is left")
 
@@ -211,7 +217,7 @@ def single_instance(s):
     box, text = u.box(s.texts[14])
     check(text == s.texts[13], "the second start says why it stops: %r" % text)
     u.ui("command", box, IDOK)
-    check(exit_code(u.ended(second)) == 0, "the second normal start ends with 0")
+    u.ends_with(second, 0, "the second normal start ends with 0")
     check(first.poll() is None, "the first runs on")
 
     numbered = u.start("2")
@@ -248,7 +254,7 @@ def language_tool_then_start(s):
     box, text = u.box("Error")
     check(text == "Failed to load resource", "no language: %r" % text)
     u.ui("command", box, IDOK)
-    check(exit_code(u.ended(p)) == 1, "no language ends with 1")
+    u.ends_with(p, 1, "no language ends with 1")
 
     for f in os.listdir(os.path.join(s.binaries, "dat")):
         if f.endswith(".txt"):
@@ -260,7 +266,7 @@ def language_tool_then_start(s):
     second = u.start()
     box, text = u.box(s.texts[14])
     u.ui("command", box, IDOK)
-    check(exit_code(u.ended(second)) == 0, "the tool's run holds the single-instance mutex")
+    u.ends_with(second, 0, "the tool's run holds the single-instance mutex")
     p.kill()
     p.wait()
 
@@ -295,8 +301,7 @@ def exit_both(users):
     password of a sign-in that is not automatic."""
     for u in users:
         u.ui("command", u.main, APP_EXIT)
-        code = exit_code(u.ended(u.process))
-        check(code == 0, "%s: Exit ends with %d, not 0" % (u.hands.name, code))
+        u.ends_with(u.process, 0, "%s: Exit ends with 0" % u.hands.name)
         saved = u.configure("--show")
         check(saved == "user=%s@pelvane.test password=" % u.hands.name, "%s: saved %r" % (u.hands.name, saved))
         out = subprocess.run([WINE, "reg", "query", "HKCU\\SoftWare\\Quorvel\\Pelvane", "/v",
