@@ -2,6 +2,7 @@
 
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <vector>
 
@@ -27,6 +28,14 @@ bool CFileHandle::OpenRead(const wchar_t* path)
     if (handle_)
         return false;
     return Adopt(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool CFileHandle::CreateNew(const wchar_t* path)
+{
+    if (handle_)
+        return false;
+    return Adopt(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -67,6 +76,11 @@ bool CFileHandle::GetSize(uint32_t& size)
     return true;
 }
 
+bool CFileHandle::Flush()
+{
+    return handle_ && FlushFileBuffers(handle_) != FALSE;
+}
+
 bool CFileHandle::Close()
 {
     if (!handle_)
@@ -74,6 +88,60 @@ bool CFileHandle::Close()
     BOOL ok = CloseHandle(handle_);
     handle_ = nullptr;
     return ok != FALSE;
+}
+
+bool CReplacingFile::Open(const wchar_t* target)
+{
+    if (file_.IsOpen() || !target || !*target)
+        return false;
+    target_ = target;
+    const size_t slash = target_.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"" : target_.substr(0, slash + 1);
+    // Two programs, or two transfers of one, may be writing beside the same
+    // target: a name that exists already is never reused.
+    static LONG counter = 0;
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        wchar_t name[24];
+        const DWORD salt = static_cast<DWORD>(InterlockedIncrement(&counter)) * 2654435761u;
+        swprintf(name, 24, L"~pv%08lx.tmp", static_cast<unsigned long>(seed ^ salt));
+        temp_ = folder + name;
+        if (file_.CreateNew(temp_.c_str()))
+            return true;
+        if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    temp_.clear();
+    return false;
+}
+
+bool CReplacingFile::Commit()
+{
+    if (!file_.IsOpen())
+        return false;
+    const bool flushed = file_.Flush();
+    const bool closed = file_.Close();
+    const bool moved = flushed && closed
+        && MoveFileExW(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!moved)
+        DeleteFileW(temp_.c_str());
+    temp_.clear();
+    return moved;
+}
+
+void CReplacingFile::Abandon()
+{
+    if (temp_.empty())
+        return;
+    file_.Close();
+    DeleteFileW(temp_.c_str());
+    temp_.clear();
+}
+
+bool ReplaceFileContents(const wchar_t* path, const void* data, uint32_t size)
+{
+    CReplacingFile file;
+    return file.Open(path) && file.Write(data, size) && file.Commit();
 }
 
 bool GetModuleDirPath(const wchar_t* name, wchar_t* buffer, uint32_t bufferUnits)

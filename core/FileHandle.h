@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 class CFileHandle {
 public:
@@ -17,6 +18,8 @@ public:
     bool OpenReadWrite(const wchar_t* path, bool createAlways);
     // A missing file is created empty, so its first Read fails.
     bool OpenRead(const wchar_t* path);
+    // Fails when the file exists already.
+    bool CreateNew(const wchar_t* path);
     // True when at least one byte came; got (if given) receives the count.
     bool Read(void* buffer, uint32_t count, uint32_t* got = nullptr);
     // True only when every byte was written.
@@ -24,6 +27,8 @@ public:
     // Only origin 0 (the start of the file) is supported.
     bool Seek(int origin, uint32_t offset);
     bool GetSize(uint32_t& size);
+    // Down to the disk, not only to the system's cache.
+    bool Flush();
     bool Close();
 
     bool IsOpen() const { return handle_ != nullptr; }
@@ -33,6 +38,39 @@ private:
 
     HANDLE handle_;
 };
+
+// A file written beside the one it is to replace, and put in that one's
+// place in a single step once it is whole: the target holds the old file or
+// the new one, never a part, and is not touched before the commit. The new
+// file is named "~pv" and eight hexadecimal digits with ".tmp", in the
+// target's folder (a move across volumes would not be one step). An
+// abandoned file, or one whose commit fails, is removed.
+class CReplacingFile {
+public:
+    CReplacingFile() = default;
+    ~CReplacingFile() { Abandon(); }
+    CReplacingFile(const CReplacingFile&) = delete;
+    CReplacingFile& operator=(const CReplacingFile&) = delete;
+
+    // The target need not exist yet.
+    bool Open(const wchar_t* target);
+    bool Write(const void* data, uint32_t count) { return file_.Write(data, count); }
+    // Flushes and closes the new file and moves it over the target; on
+    // failure the target is as it was.
+    bool Commit();
+    void Abandon();
+
+    bool IsOpen() const { return file_.IsOpen(); }
+    const std::wstring& GetTempPath() const { return temp_; }
+
+private:
+    CFileHandle file_;
+    std::wstring target_;
+    std::wstring temp_;
+};
+
+// Puts size bytes of data in the place of the file at path in one step.
+bool ReplaceFileContents(const wchar_t* path, const void* data, uint32_t size);
 
 // Zeroes the buffer and fills it with the executable's folder followed by
 // name. False when the result would not fit: nothing is written past

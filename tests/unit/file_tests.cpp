@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 #include "FileHandle.h"
+#include "FolderFiles.h"
 #include "Locks.h"
 #include "TempFolder.h"
 
@@ -110,6 +112,89 @@ TEST_F(TempFolder, AWriteOfFewerBytesThanAskedFails)
     CFileHandle f;
     ASSERT_TRUE(f.OpenRead(p.c_str()));
     EXPECT_FALSE(f.Write("0123456789", 10));
+}
+
+TEST_F(TempFolder, AReplacingFileLeavesTheTargetAloneUntilItsCommit)
+{
+    const std::wstring target = Path(L"keep.bin");
+    WriteAll(target, "the user's own bytes", 20);
+    CReplacingFile file;
+    ASSERT_TRUE(file.Open(target.c_str()));
+    ASSERT_TRUE(file.Write("new", 3));
+    auto during = FolderContents(dir_);
+    ASSERT_EQ(2u, during.size());
+    EXPECT_EQ("the user's own bytes", during[L"keep.bin"]);
+    const std::wstring temp = file.GetTempPath();
+    const std::wstring name = temp.substr(temp.rfind(L'\\') + 1);
+    EXPECT_EQ(dir_ + L"\\" + name, temp);
+    EXPECT_EQ(0u, name.find(L"~pv"));
+    EXPECT_EQ(15u, name.size());
+    EXPECT_EQ(L".tmp", name.substr(11));
+
+    ASSERT_TRUE(file.Commit());
+    EXPECT_FALSE(file.IsOpen());
+    std::map<std::wstring, std::string> after{{L"keep.bin", "new"}};
+    EXPECT_EQ(after, FolderContents(dir_));
+}
+
+TEST_F(TempFolder, AnAbandonedOrFailedReplacementLeavesOnlyWhatWasThere)
+{
+    const std::wstring target = Path(L"keep.bin");
+    WriteAll(target, "old", 3);
+    const auto before = FolderContents(dir_);
+    {
+        CReplacingFile dropped;
+        ASSERT_TRUE(dropped.Open(target.c_str()));
+        ASSERT_TRUE(dropped.Write("half", 4));
+    }
+    EXPECT_EQ(before, FolderContents(dir_));
+
+    CReplacingFile abandoned;
+    ASSERT_TRUE(abandoned.Open(target.c_str()));
+    abandoned.Abandon();
+    EXPECT_FALSE(abandoned.Commit());
+    EXPECT_EQ(before, FolderContents(dir_));
+
+    // Another program holds the target without letting it be deleted.
+    HANDLE held = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    CReplacingFile refused;
+    ASSERT_TRUE(refused.Open(target.c_str()));
+    ASSERT_TRUE(refused.Write("new", 3));
+    EXPECT_FALSE(refused.Commit());
+    CloseHandle(held);
+    EXPECT_EQ(before, FolderContents(dir_));
+
+    // A folder in the target's place.
+    const std::wstring folder = Path(L"sub");
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    EXPECT_FALSE(ReplaceFileContents(folder.c_str(), "x", 1));
+    EXPECT_EQ(before, FolderContents(dir_));
+    RemoveDirectoryW(folder.c_str());
+
+    CReplacingFile nowhere;
+    EXPECT_FALSE(nowhere.Open((dir_ + L"\\no_such_folder\\a.bin").c_str()));
+    EXPECT_FALSE(nowhere.Open(L""));
+    EXPECT_TRUE(nowhere.GetTempPath().empty());
+}
+
+TEST_F(TempFolder, ReplacementsCreateMissingTargetsAndNeverShareANewFile)
+{
+    const std::wstring target = Path(L"new.bin");
+    CReplacingFile first, second;
+    ASSERT_TRUE(first.Open(target.c_str()));
+    ASSERT_TRUE(second.Open(target.c_str()));
+    EXPECT_NE(first.GetTempPath(), second.GetTempPath());
+    ASSERT_TRUE(first.Write("first", 5));
+    ASSERT_TRUE(second.Write("second", 6));
+    ASSERT_TRUE(first.Commit());
+    ASSERT_TRUE(second.Commit());
+    std::map<std::wstring, std::string> after{{L"new.bin", "second"}};
+    EXPECT_EQ(after, FolderContents(dir_));
+
+    ASSERT_TRUE(ReplaceFileContents(target.c_str(), "whole", 5));
+    after[L"new.bin"] = "whole";
+    EXPECT_EQ(after, FolderContents(dir_));
 }
 
 TEST(ModuleDirPath, PlacesNamesBesideTheExecutable)
