@@ -67,7 +67,7 @@ protected:
 // saves, again and again; each time the file is one of the two it saves.
 TEST_F(CutSaves, AKilledSaveLeavesTheOldFileOrTheNewOne)
 {
-    const int kRounds = 20;
+    const int kRounds = 10;
     for (const SavedFile& f : kFiles) {
         SCOPED_TRACE(f.mode);
         const std::wstring path = BesideExe(f.name);
