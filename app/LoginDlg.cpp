@@ -83,6 +83,12 @@ void CLoginDlg::SaveOptions()
     WriteRunValue();
 }
 
+void CLoginDlg::SaveAll()
+{
+    SaveOptions();
+    GetAppConfig()->Save();
+}
+
 void CLoginDlg::WriteRunValue()
 {
     // Not starting with Windows leaves no entry behind, not even an empty
@@ -194,6 +200,9 @@ void CLoginDlg::HandleEvent(VoipEvent& event)
         enrolled_ = false;
         break;
     case VE_SignedIn:
+        // Kept at once: a program in the tray often ends with Windows, not
+        // by Exit.
+        SaveAll();
         EndDialog(1);
         break;
     default:
@@ -275,6 +284,13 @@ LRESULT CLoginDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL&)
     SaveOptions();
     KillTimer(kTimerId);
     GetVoIPManager()->GetHandlerRegistry().UnregisterHandler(&handler_);
+    return 0;
+}
+
+LRESULT CLoginDlg::OnEndSession(UINT, WPARAM ending, LPARAM, BOOL&)
+{
+    // Windows ends the process after this, without closing the dialog.
+    if (ending) SaveAll();
     return 0;
 }
 

@@ -26,6 +26,7 @@ public:
         MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
         MESSAGE_HANDLER(WM_CLOSE, OnClose)
         MESSAGE_HANDLER(WM_LANGUAGE_CHANGE_NOTICE, OnLanguageChanged)
+        MESSAGE_HANDLER(WM_ENDSESSION, OnEndSession)
         COMMAND_ID_HANDLER(IDOK, OnOK)
         COMMAND_ID_HANDLER(IDC_CANCEL_SIGN_IN, OnCancel)
         COMMAND_ID_HANDLER(IDC_SETTINGS, OnSettings)
@@ -40,6 +41,7 @@ private:
     LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnLanguageChanged(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnEndSession(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnOK(WORD, WORD, HWND, BOOL&);
     LRESULT OnCancel(WORD, WORD, HWND, BOOL&);
     LRESULT OnSettings(WORD, WORD, HWND, BOOL&);
@@ -52,6 +54,9 @@ private:
     // automatically; without that it holds an empty one.
     void KeepPasswordOnlyForAutoSignIn();
     void SaveOptions();
+    // The options and the settings file, as closing the dialog and the
+    // program would leave them.
+    void SaveAll();
     void WriteRunValue();
     void SetTexts();
     void HandleEvent(VoipEvent& event);

@@ -85,7 +85,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int showCo
 
     AppConfig* config = GetAppConfig();
     if (!config->Load()) config->SetDefaults();
-    if (!LoadLanguage(config->GetLanguageIndex())) return Fail(L"Failed to load resource", L"Error", kErrorStyle, 1);
+    // A chosen language whose file cannot be loaded gives way to English.
+    const int32_t language = LoadStartLanguage(config->GetLanguageIndex());
+    if (language < 0) return Fail(L"Failed to load resource", L"Error", kErrorStyle, 1);
+    config->SetLanguageIndex(language);
 
     // The instance number is read in the ANSI code page.
     const std::string narrow = ToAnsi(commandLine);

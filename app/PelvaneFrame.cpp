@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include "AddContactDlg.h"
+#include "AppConfig.h"
 #include "LanguageTable.h"
 #include "PelvaneFrame.h"
 #include "SettingsDlg.h"
@@ -316,5 +317,38 @@ LRESULT CPelvaneFrame::OnViewToolBar(WORD, WORD, HWND, BOOL&)
 LRESULT CPelvaneFrame::OnViewStatusBar(WORD, WORD, HWND, BOOL&)
 {
     ToggleBar(m_hWndStatusBar, ID_VIEW_STATUS_BAR);
+    return 0;
+}
+
+namespace {
+// Windows ends the process soon after WM_ENDSESSION returns, and takes a
+// program that keeps it waiting more than about five seconds for a hung
+// one: the core is given part of that time to stop.
+const DWORD kSessionEndStopMs = 2500;
+
+DWORD WINAPI StopCore(void*)
+{
+    GetVoIPManager()->Stop();
+    return 0;
+}
+}  // namespace
+
+LRESULT CPelvaneFrame::OnEndSession(UINT, WPARAM ending, LPARAM, BOOL&)
+{
+    // Not ending: another program refused, and the session goes on.
+    if (!ending) return 0;
+    // The process is ended without a return to the message loop, so what
+    // Exit and the end of the program would save is saved now, first. No
+    // event is taken any more: the core may still be stopping when this
+    // returns.
+    KillTimer(kEventTimer);
+    GetAppConfig()->Save();
+    WindowSettings placement;
+    placement.GetFrom(m_hWnd);
+    placement.Save(kProgramKey, kPlacementPrefix, HKEY_CURRENT_USER);
+    if (HANDLE stopper = CreateThread(nullptr, 0, StopCore, nullptr, 0, nullptr)) {
+        WaitForSingleObject(stopper, kSessionEndStopMs);
+        CloseHandle(stopper);
+    }
     return 0;
 }

@@ -105,6 +105,8 @@ public:
         MESSAGE_HANDLER(WM_KEYDOWN, OnKeyDown)
         MESSAGE_HANDLER(WM_TRAY_NOTIFY, OnTrayNotify)
         MESSAGE_HANDLER(WM_ACTIVATEAPP, OnActivateApp)
+        MESSAGE_HANDLER(WM_QUERYENDSESSION, OnQueryEndSession)
+        MESSAGE_HANDLER(WM_ENDSESSION, OnEndSession)
         MESSAGE_HANDLER(WM_LANGUAGE_CHANGE_NOTICE, OnLanguageChangeNotice)
         MESSAGE_HANDLER(WM_TIMER, OnTimer)
         COMMAND_ID_HANDLER(kIdleCommandA, OnIdleCommand)
@@ -160,4 +162,6 @@ private:
     LRESULT OnViewToolBar(WORD, WORD, HWND, BOOL&);
     LRESULT OnViewStatusBar(WORD, WORD, HWND, BOOL&);
     LRESULT OnClickNotice(int, LPNMHDR, BOOL&) { return 0; }
+    LRESULT OnQueryEndSession(UINT, WPARAM, LPARAM, BOOL&) { return TRUE; }
+    LRESULT OnEndSession(UINT, WPARAM, LPARAM, BOOL&);
 };

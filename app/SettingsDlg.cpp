@@ -10,6 +10,9 @@ namespace {
 const int kLanguageTexts[kLanguageCount] = {100, 101, 102, 103, 128};
 const uint16_t kDefaultMediaPort = 11500;
 const int kMaxHostUnits = 1024;
+const int kErrorCaptionText = 12;
+const int kNotSavedText = 150;
+const int kLanguageNotLoadedText = 151;
 
 // The item the combo box shows. The boxes are editable: a typed text picks
 // the item it names, and one that names none picks nothing (-1), so that
@@ -77,13 +80,19 @@ LRESULT CSettingsDlg::OnOK(WORD, WORD id, HWND, BOOL&)
 
     int language = ChosenItem(languageCombo_);
     if (language >= 0 && language != config->GetLanguageIndex()) {
-        config->SetLanguageIndex(language);
-        LoadLanguage(static_cast<uint32_t>(language));
-        ::SendMessageW(GetParent(), WM_LANGUAGE_CHANGE_NOTICE, reinterpret_cast<WPARAM>(m_hWnd), 0);
+        // A language whose file cannot be loaded is not kept: saved, it
+        // would be the language of every later start.
+        if (LoadLanguage(static_cast<uint32_t>(language))) {
+            config->SetLanguageIndex(language);
+            ::SendMessageW(GetParent(), WM_LANGUAGE_CHANGE_NOTICE, reinterpret_cast<WPARAM>(m_hWnd), 0);
+        } else {
+            MessageBox(LanguageTable[kLanguageNotLoadedText], LanguageTable[kErrorCaptionText], MB_ICONEXCLAMATION);
+        }
     }
     int sound = ChosenItem(soundCombo_);
     if (sound >= 0) config->SetSoundsEnabled(sound == 0 ? 1 : 0);
-    config->Save();
+    if (!config->SaveChosen())
+        MessageBox(LanguageTable[kNotSavedText], LanguageTable[kErrorCaptionText], MB_ICONERROR);
     EndDialog(id);
     return 0;
 }

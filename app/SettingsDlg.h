@@ -11,7 +11,9 @@ public:
     enum { IDD = IDD_SETTINGS };
 
     // DoModal returns 1 after OK (everything stored and saved), 2 after the
-    // close box (nothing stored). Escape does not close it.
+    // close box (nothing stored). Escape does not close it. OK says so when
+    // the chosen language cannot be loaded (the old one stays) and when the
+    // settings cannot be saved (the old file stays).
     BEGIN_MSG_MAP(CSettingsDlg)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         MESSAGE_HANDLER(WM_CLOSE, OnCancel)

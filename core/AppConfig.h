@@ -21,8 +21,17 @@ public:
     AppConfig& operator=(const AppConfig&) = delete;
 
     void SetDefaults();
+    // False for a missing file and for one that could not be read. A file
+    // that is there but held by another program is tried again for a
+    // while; if it stays unreadable, the user's settings are still in it,
+    // and Save leaves it alone until SaveChosen.
     bool Load();
+    // Writes the file whole beside the old one and puts it in its place in
+    // one step: a failed or cut save leaves the old file.
     bool Save();
+    // The user's own save, from the settings: it may replace a file that
+    // could not be read, and from then on every save may.
+    bool SaveChosen();
 
     // The file's records from and to bytes. Parse takes what a record-by-
     // record read of a file of that size takes: a record counts when at
@@ -66,6 +75,9 @@ public:
     CryptoPP::AES::Decryption recordDecryptor;
 
 private:
+    // The file was there at the last Load but could not be read.
+    bool keepUnreadFile_ = false;
+
     std::string ReadSecret(const unsigned char* record) const;
     void WriteSecret(const std::string& text, unsigned char* record) const;
 };

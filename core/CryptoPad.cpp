@@ -24,8 +24,9 @@ bool CryptoCore::LoadPad()
 
 bool CryptoCore::SavePad()
 {
+    // Written beside the old pad and put in its place in one step: a cut
+    // save leaves the old pad, not a short file that counts as none.
     wchar_t path[MAX_PATH];
-    CFileHandle file;
-    return GetModuleDirPath(kPadFile, path, MAX_PATH) && file.OpenReadWrite(path, true)
-        && file.Write(pad.GetData(), static_cast<uint32_t>(pad.GetSize()));
+    return GetModuleDirPath(kPadFile, path, MAX_PATH)
+        && ReplaceFileContents(path, pad.GetData(), static_cast<uint32_t>(pad.GetSize()));
 }

@@ -31,6 +31,14 @@ bool CFileHandle::OpenRead(const wchar_t* path)
                              FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+bool CFileHandle::OpenExisting(const wchar_t* path)
+{
+    if (handle_)
+        return false;
+    return Adopt(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
 bool CFileHandle::CreateNew(const wchar_t* path)
 {
     if (handle_)

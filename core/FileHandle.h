@@ -18,6 +18,10 @@ public:
     bool OpenReadWrite(const wchar_t* path, bool createAlways);
     // A missing file is created empty, so its first Read fails.
     bool OpenRead(const wchar_t* path);
+    // An existing file, for reading only, while others may read, write or
+    // replace it. A missing one is not created: GetLastError tells why an
+    // open failed.
+    bool OpenExisting(const wchar_t* path);
     // Fails when the file exists already.
     bool CreateNew(const wchar_t* path);
     // True when at least one byte came; got (if given) receives the count.

@@ -38,16 +38,14 @@ const size_t kMaxLanguageBytes = kLanguageSlots * kLanguageRecord;
 
 bool ReadWhole(const wchar_t* path, size_t limit, std::string& out)
 {
-    HANDLE h = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    CFileHandle file;
+    if (!file.OpenExisting(path))
         return false;
     out.clear();
     char chunk[4096];
-    DWORD got = 0;
-    while (out.size() < limit && ReadFile(h, chunk, sizeof(chunk), &got, nullptr) && got > 0)
+    uint32_t got = 0;
+    while (out.size() < limit && file.Read(chunk, sizeof(chunk), &got))
         out.append(chunk, std::min<size_t>(got, limit - out.size()));
-    CloseHandle(h);
     return true;
 }
 
@@ -80,6 +78,16 @@ bool LoadLanguage(uint32_t index)
         slot[n > 0 ? n : 0] = 0;
     }
     return true;
+}
+
+int32_t LoadStartLanguage(int32_t chosen)
+{
+    if (chosen >= 0 && LoadLanguage(static_cast<uint32_t>(chosen)))
+        return chosen;
+    for (uint32_t i = 0; i < kLanguageCount; ++i)
+        if (static_cast<int32_t>(i) != chosen && LoadLanguage(i))
+            return static_cast<int32_t>(i);
+    return -1;
 }
 
 std::string GetLanguageString(int32_t id)

@@ -19,6 +19,10 @@ extern wchar_t LanguageTable[kLanguageSlots][kLanguageSlotUnits];
 // file that is missing or holds no record: a start with it would show an
 // interface without a word.
 bool LoadLanguage(uint32_t index);
+// At start: the chosen language, or else the first of the five whose file
+// loads, English before the others; the index loaded, or -1 when none
+// does. One missing or damaged file must not stop every later start.
+int32_t LoadStartLanguage(int32_t chosen);
 // The slot in the ANSI code page; empty for an id outside the table.
 std::string GetLanguageString(int32_t id);
 // The "enc_resource" tool: every "dat\string_*.txt" present becomes its

@@ -21,6 +21,17 @@
 //   folder|HWND               the folder an open or save dialog shows
 //   ping|HWND|MS              whether the window's thread answers within MS;
 //                             RESULT ping MILLISECONDS, or RESULT ping none
+//   check|HWND|STATE          sets a check box (BM_SETCHECK) to 0 or 1
+//   place|HWND|X|Y|W|H        moves and sizes the window (SetWindowPos)
+//   rect|HWND                 RESULT rect LEFT TOP RIGHT BOTTOM (screen)
+//   endsession|HWND           what Windows sends a window as the session
+//                             ends: WM_QUERYENDSESSION, then WM_ENDSESSION
+//                             (TRUE) once it agreed; RESULT endsession
+//                             AGREED MILLISECONDS (the time WM_ENDSESSION
+//                             took), or none when it did not answer
+//   hold|PATH                 another program's hold on a file: open with
+//                             no sharing until release; RESULT hold 1 or 0
+//   release|PATH
 //   quit
 // Texts are printed as UTF-8 with bytes below 0x20, '|' and '%' as %XX.
 #include <windows.h>
@@ -29,6 +40,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -182,6 +194,26 @@ std::vector<std::string> Split(const std::string& line)
 
 std::string Field(const std::vector<std::string>& f, size_t i) { return i < f.size() ? f[i] : std::string(); }
 
+int Number(const std::vector<std::string>& f, size_t i) { return atoi(Field(f, i).c_str()); }
+
+// Files held for the tests, by the path they were named with.
+std::map<std::string, HANDLE> g_held;
+
+// Windows waits that long for a program at the session's end.
+const UINT kSessionEndWaitMs = 20000;
+
+std::string EndSession(HWND w)
+{
+    DWORD_PTR agreed = 0, ignored = 0;
+    if (!SendMessageTimeoutW(w, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, kSessionEndWaitMs, &agreed))
+        return "none";
+    if (!agreed) return "0 0";
+    const DWORD start = GetTickCount();
+    if (!SendMessageTimeoutW(w, WM_ENDSESSION, TRUE, 0, SMTO_ABORTIFHUNG, kSessionEndWaitMs, &ignored))
+        return "none";
+    return "1 " + std::to_string(GetTickCount() - start);
+}
+
 void Run(const std::vector<std::string>& f)
 {
     const std::string& verb = f[0];
@@ -246,6 +278,39 @@ void Run(const std::vector<std::string>& f)
         const bool answered = SendMessageTimeoutW(ParseHandle(Field(f, 1)), WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
                                                   strtoul(Field(f, 2).c_str(), nullptr, 10), &ignored) != 0;
         Result(verb, answered ? std::to_string(GetTickCount() - start) : "none");
+    } else if (verb == "check") {
+        DWORD_PTR ignored = 0;
+        const bool sent = SendMessageTimeoutW(ParseHandle(Field(f, 1)), BM_SETCHECK, Number(f, 2) ? BST_CHECKED : BST_UNCHECKED,
+                                              0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+        Result(verb, sent ? "1" : "0");
+    } else if (verb == "place") {
+        Result(verb, SetWindowPos(ParseHandle(Field(f, 1)), nullptr, Number(f, 2), Number(f, 3), Number(f, 4), Number(f, 5),
+                                  SWP_NOZORDER | SWP_NOACTIVATE)
+                         ? "1"
+                         : "0");
+    } else if (verb == "rect") {
+        RECT r;
+        Result(verb, GetWindowRect(ParseHandle(Field(f, 1)), &r) ? std::to_string(r.left) + " " + std::to_string(r.top) +
+                                                                       " " + std::to_string(r.right) + " " +
+                                                                       std::to_string(r.bottom)
+                                                                 : "none");
+    } else if (verb == "endsession") {
+        Result(verb, EndSession(ParseHandle(Field(f, 1))));
+    } else if (verb == "hold") {
+        const std::string& path = Field(f, 1);
+        HANDLE h = g_held.count(path) ? INVALID_HANDLE_VALUE
+                                      : CreateFileW(FromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                                    OPEN_EXISTING, 0, nullptr);
+        if (h != INVALID_HANDLE_VALUE) g_held[path] = h;
+        Result(verb, h != INVALID_HANDLE_VALUE ? "1" : "0");
+    } else if (verb == "release") {
+        auto held = g_held.find(Field(f, 1));
+        const bool was = held != g_held.end();
+        if (was) {
+            CloseHandle(held->second);
+            g_held.erase(held);
+        }
+        Result(verb, was ? "1" : "0");
     } else {
         Result(verb, "unknown");
     }

@@ -598,6 +598,7 @@ TEST_F(SignInDialog, ThePasswordIsSavedOnlyForAnAutomaticSignIn)
                      std::to_string(c.checkedAtEnd));
         SavedUser("alice@pelvane.test", "old");
         SaveOptions(c.autoLogin, L"0");
+        DeleteFileW(BesideExe(L"pvconf.dat").c_str());
         CLoginDlg login;
         Script script({[&] {
                            HWND d = SignIn();
@@ -616,6 +617,11 @@ TEST_F(SignInDialog, ThePasswordIsSavedOnlyForAnAutomaticSignIn)
         script.Start();
         EXPECT_EQ(1, login.DoModal(nullptr));
         EXPECT_TRUE(script.Finished());
+        // Saved as the sign-in succeeded, before any exit.
+        AppConfig atSignIn;
+        ASSERT_TRUE(atSignIn.Load());
+        EXPECT_EQ("alice@pelvane.test", atSignIn.GetUserName());
+        EXPECT_EQ(c.saved, atSignIn.GetPassword());
         AppConfig saved;
         SaveAsAtExit(saved);
         EXPECT_EQ("alice@pelvane.test", saved.GetUserName());
@@ -653,4 +659,45 @@ TEST_F(SignInDialog, TheSettingsSaveNoPasswordWithoutAutomaticSignIn)
     ASSERT_TRUE(loaded);
     EXPECT_EQ("alice@pelvane.test", saved.GetUserName());
     EXPECT_EQ("", saved.GetPassword());
+}
+
+TEST_F(SignInDialog, TheSessionsEndSavesWhatClosingWould)
+{
+    const std::wstring configFile = BesideExe(L"pvconf.dat");
+    DeleteFileW(configFile.c_str());
+    LRESULT query = FALSE;
+    bool keptAfterRefusal = false, loaded = false;
+    std::wstring autoLogin;
+    AppConfig saved;
+    Script script({[&] {
+                       if (!SignIn()) return false;
+                       TypeText(GetDlgItem(SignIn(), IDC_NAME), L"alice@pelvane.test");
+                       TypeText(GetDlgItem(SignIn(), IDC_PASSWORD), L"demo");
+                       CheckDlgButton(SignIn(), IDC_AUTO_SIGN_IN, BST_CHECKED);
+                       Click(SignIn(), IDC_SIGN_IN);
+                       return true;
+                   },
+                   CoreReports, Do([&] {
+                       HWND d = SignIn();
+                       query = SendMessageW(d, WM_QUERYENDSESSION, 0, 0);
+                       // Another program refused: nothing ends, nothing is saved yet.
+                       SendMessageW(d, WM_ENDSESSION, FALSE, 0);
+                       keptAfterRefusal = GetFileAttributesW(configFile.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                                          ReadString(kProgram, L"AutoLogin") == L"<missing>";
+                       // Windows ends the process once this returns.
+                       SendMessageW(d, WM_ENDSESSION, TRUE, 0);
+                       loaded = saved.Load();
+                       autoLogin = ReadString(kProgram, L"AutoLogin");
+                       PostMessageW(d, WM_CLOSE, 0, 0);
+                   })});
+    script.Start();
+    EXPECT_EQ(2, dialog.DoModal(nullptr));
+    EXPECT_TRUE(script.Finished());
+    EXPECT_NE(FALSE, query);
+    EXPECT_TRUE(keptAfterRefusal);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ("alice@pelvane.test", saved.GetUserName());
+    EXPECT_EQ("demo", saved.GetPassword());
+    EXPECT_EQ(L"1", autoLogin);
+    DeleteFileW(configFile.c_str());
 }

@@ -16,6 +16,7 @@
 #include "FrameTest.h"
 #include "GuiHarness.h"
 #include "LanguageTable.h"
+#include "LoginDlg.h"
 #include "PelvaneFrame.h"
 #include "SettingsDlg.h"
 #include "SoundSet.h"
@@ -652,4 +653,54 @@ TEST_F(MainFrame, ExitSavesThePlacementAndEndsTheLoopWithZero)
     EXPECT_EQ(44u, placement->length);
     EXPECT_EQ(33, placement->rcNormalPosition.left);
     EXPECT_EQ(44 + 480, placement->rcNormalPosition.bottom);
+}
+
+TEST_F(MainFrame, TheSessionsEndSavesTheSettingsAndThePlacementAndStopsTheCore)
+{
+    const std::wstring configFile = dlgtest::BesideExe(L"pvconf.dat");
+    DeleteFileW(configFile.c_str());
+    AppConfig* config = GetAppConfig();
+    config->SetUserName("alice@pelvane.test");
+    config->SetPassword("demo");
+    config->SetServerHost("relay.example");
+    VoIPManager* manager = GetVoIPManager();
+    ASSERT_TRUE(manager->Start("", CLoginDlg::kServerPort, "alice@pelvane.test", "demo", config->GetPort()));
+    frame.SetWindowPos(nullptr, 37, 41, 410, 490, SWP_NOZORDER | SWP_NOACTIVATE);
+    // In the tray, as it mostly is when Windows ends.
+    frame.ShowWindow(SW_HIDE);
+    auto placementSaved = [] {
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SoftWare\\Quorvel\\Pelvane", 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return WINDOWPLACEMENT{};
+        WINDOWPLACEMENT stored = {};
+        DWORD size = sizeof(stored);
+        RegQueryValueExW(key, L"MainFrameWindowPlacement", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size);
+        RegCloseKey(key);
+        return stored;
+    };
+
+    EXPECT_EQ(TRUE, frame.SendMessage(WM_QUERYENDSESSION, 0, 0));
+    // Another program refused: the session goes on, and so does the program.
+    frame.SendMessage(WM_ENDSESSION, FALSE, 0);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(configFile.c_str()));
+    EXPECT_EQ(0u, placementSaved().length);
+    EXPECT_FALSE(manager->Start("", CLoginDlg::kServerPort, "x", "y", config->GetPort())) << "the core was stopped";
+
+    frame.SendMessage(WM_ENDSESSION, TRUE, 0);
+    AppConfig saved;
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ("alice@pelvane.test", saved.GetUserName());
+    EXPECT_EQ("demo", saved.GetPassword());
+    EXPECT_EQ("relay.example", saved.GetServerHost());
+    const WINDOWPLACEMENT placement = placementSaved();
+    EXPECT_EQ(44u, placement.length);
+    EXPECT_EQ(37, placement.rcNormalPosition.left);
+    EXPECT_EQ(41 + 490, placement.rcNormalPosition.bottom);
+    // Stopped: it starts anew.
+    EXPECT_TRUE(manager->Start("", CLoginDlg::kServerPort, "x", "y", config->GetPort()));
+    // Windows ends the process; nothing is destroyed before.
+    EXPECT_TRUE(frame.IsWindow());
+    int code = 0;
+    EXPECT_FALSE(TakeQuit(code));
+    DeleteFileW(configFile.c_str());
 }

@@ -30,6 +30,28 @@ int ComboSelection(HWND d, int id) { return static_cast<int>(SendDlgItemMessageW
 
 void SetItemText(HWND d, int id, const wchar_t* text) { SetDlgItemTextW(d, id, text); }
 
+std::string FileBytes(const std::wstring& path)
+{
+    std::string bytes(AppConfig::kFileSize + 1, '\0');
+    CFileHandle file;
+    uint32_t got = 0;
+    if (!file.OpenExisting(path.c_str()) || !file.Read(&bytes[0], static_cast<uint32_t>(bytes.size()), &got)) got = 0;
+    bytes.resize(got);
+    return bytes;
+}
+
+// A step: the box over the settings dialog, kept in a screenshot.
+Script::Step ShotOfBox(HWND owner, const char* name)
+{
+    return [owner, name] {
+        HWND d = Settings(owner);
+        HWND box = d ? FindOwnedDialog(d) : nullptr;
+        if (!box) return false;
+        EXPECT_TRUE(gui::SavePng(gui::CaptureScreen(box), name));
+        return true;
+    };
+}
+
 // Records the language-change notices it is sent.
 class Owner : public ATL::CWindowImpl<Owner> {
 public:
@@ -241,4 +263,76 @@ TEST_F(SettingsDialog, ATypedChoiceCountsOnlyWhenItNamesAnItem)
         EXPECT_EQ(c.soundsEnabled, GetAppConfig()->GetSoundsEnabled());
         LoadLanguage(0);
     }
+}
+
+TEST_F(SettingsDialog, ALanguageThatCannotBeLoadedIsRefusedAndTheOldOneKept)
+{
+    // This installation has lost its Romanian file.
+    const std::wstring file = BesideExe(L"dat\\ro.dat"), away = file + L".away";
+    ASSERT_TRUE(MoveFileW(file.c_str(), away.c_str()));
+    struct PutBack {
+        std::wstring from, to;
+        ~PutBack() { MoveFileW(from.c_str(), to.c_str()); }
+    } putBack{away, file};
+    Owner owner;
+    RECT r = {50, 50, 350, 250};
+    ASSERT_NE(nullptr, owner.Create(nullptr, &r, L"owner", WS_OVERLAPPEDWINDOW | WS_VISIBLE));
+    const std::wstring caption = LanguageTable[104];
+    ShownBox box;
+    Script script({[&] {
+                       HWND d = Settings(owner);
+                       if (!d) return false;
+                       SendDlgItemMessageW(d, IDC_LANGUAGE, CB_SETCURSEL, 4, 0);
+                       SendDlgItemMessageW(d, IDC_SOUNDS, CB_SETCURSEL, 1, 0);
+                       Click(d, IDOK);
+                       return true;
+                   },
+                   ShotOfBox(owner, "settings_language_refused"),
+                   AnswerBox([&] { return Settings(owner); }, &box)});
+    script.Start();
+    EXPECT_EQ(1, dialog.DoModal(owner));
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(LanguageTable[151], box.text);
+    EXPECT_EQ(LanguageTable[12], box.caption);
+    EXPECT_EQ(BoxIcon(MB_ICONEXCLAMATION), box.icon);
+    EXPECT_TRUE(owner.notices.empty());
+    EXPECT_EQ(caption, LanguageTable[104]);
+    // The other settings are taken and saved with the old language.
+    EXPECT_EQ(0, GetAppConfig()->GetLanguageIndex());
+    EXPECT_EQ(0, GetAppConfig()->GetSoundsEnabled());
+    AppConfig saved;
+    ASSERT_TRUE(saved.Load());
+    EXPECT_EQ(0, saved.GetLanguageIndex());
+    EXPECT_EQ(0, saved.GetSoundsEnabled());
+    owner.DestroyWindow();
+}
+
+TEST_F(SettingsDialog, ASaveThatFailsIsReportedAndLeavesTheOldFile)
+{
+    ASSERT_TRUE(GetAppConfig()->Save());
+    const std::string before = FileBytes(configFile);
+    ASSERT_EQ(AppConfig::kFileSize, before.size());
+    // A backup reads the file, letting others write it but not replace it.
+    HANDLE held = CreateFileW(configFile.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ShownBox box;
+    Script script({[&] {
+                       HWND d = Settings();
+                       if (!d) return false;
+                       SetItemText(d, IDC_NAME, L"other.example");
+                       Click(d, IDOK);
+                       return true;
+                   },
+                   ShotOfBox(nullptr, "settings_not_saved"), AnswerBox([] { return Settings(); }, &box)});
+    script.Start();
+    EXPECT_EQ(1, dialog.DoModal(nullptr));
+    CloseHandle(held);
+    EXPECT_TRUE(script.Finished());
+    EXPECT_EQ(LanguageTable[150], box.text);
+    EXPECT_EQ(LanguageTable[12], box.caption);
+    EXPECT_EQ(BoxIcon(MB_ICONERROR), box.icon);
+    EXPECT_EQ(before, FileBytes(configFile));
+    // They hold for this run.
+    EXPECT_EQ("other.example", GetAppConfig()->GetServerHost());
 }

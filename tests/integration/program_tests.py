@@ -22,6 +22,7 @@ from harness import WINE, Failure, Sound, check, free_port, loopback_address, ru
 SIGN_IN_CAPTION = 104
 IDOK = 1
 IDC_NAME, IDC_PASSWORD, IDC_SIGN_IN, IDC_REGISTER = 1006, 1007, 1014, 1013
+IDC_AUTO_SIGN_IN = 1008
 INPUT_EDIT, SEND = 1002, 1003
 END_CALL, ACCEPT = 1018, 1020
 CHAT_VIEW_CLASS = "PLV_HTChatCtrl"
@@ -116,8 +117,8 @@ class User:
         check(text == self.session.texts[43], "%s: enrolled: %r" % (self.hands.name, text))
         self.ui("command", box, IDOK)
 
-    def frame(self, device):
-        return self.wait("Pelvane_frame", "%s: %s" % (self.session.texts[18], device))
+    def frame(self, device, ms=30000):
+        return self.wait("Pelvane_frame", "%s: %s" % (self.session.texts[18], device), ms)
 
     def contact_action(self, frame, display_text, button):
         """Selects the contact's row and presses one of its buttons."""
@@ -269,6 +270,79 @@ def language_tool_then_start(s):
     u.ends_with(second, 0, "the tool's run holds the single-instance mutex")
     p.kill()
     p.wait()
+
+
+def missing_language_file(s):
+    """The saved language's file is missing: the program starts in English."""
+    u = User(s, "user")
+    u.configure("--language", 3)
+    os.unlink(os.path.join(u.install, "dat", "ch.dat"))
+    p = u.start()
+    dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+    check(u.text_of(u.item(dialog, IDC_SIGN_IN)) == s.texts[104], "the sign-in dialog speaks English")
+    u.ui("close", dialog)
+    u.ends_with(p, 0, "a start in English ends with 0")
+
+
+def held_settings_file(s):
+    """Another program holds pvconf.dat without sharing while the program
+    starts: it waits for it a while, then runs on the defaults (no saved
+    address), and what it saves as it ends leaves the user's file alone.
+    Once free, the file is read at the next start."""
+    u = User(s, "user")
+    u.configure("--host", "relay.example", "--user", "alice@pelvane.test")
+    path = os.path.join(u.install, "pvconf.dat")
+    before = open(path, "rb").read()
+    check(u.ui("hold", windows_path(path)) == "1", "pvconf.dat held")
+    p = u.start()
+    dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+    check(u.text_of(u.item(dialog, IDC_NAME)) == "", "the program runs on the defaults")
+    check(u.ui("release", windows_path(path)) == "1", "pvconf.dat released")
+    u.ui("close", dialog)
+    u.ends_with(p, 0, "a cancelled sign-in ends with 0")
+    check(open(path, "rb").read() == before, "the user's settings were written over")
+
+    p = u.start()
+    dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+    name = u.text_of(u.item(dialog, IDC_NAME))
+    check(name == "alice@pelvane.test", "the next start reads the settings: %r" % name)
+    u.ui("close", dialog)
+    u.ends_with(p, 0, "a cancelled sign-in ends with 0")
+
+
+def session_end(s):
+    """Windows ends the session while the program sits in the tray, after a
+    first sign-in with automatic sign-in on: its frame gets
+    WM_QUERYENDSESSION and WM_ENDSESSION, then the process is ended as
+    Windows ends it. The next start signs in by itself and opens where the
+    frame was."""
+    relay = s.relay(host=loopback_address(72), port=20015)
+    u = User(s, "alice")
+    u.configure("--host", relay.host, "--udp-port", free_port(socket.SOCK_DGRAM))
+    p = u.start()
+    dialog = u.wait("#32770", s.texts[SIGN_IN_CAPTION])
+    u.ui("check", u.item(dialog, IDC_AUTO_SIGN_IN), 1)
+    u.sign_in("alice@pelvane.test")
+    u.enrol("Alice Desk")
+    frame = u.frame("Alice Desk")
+    u.ui("place", frame, 61, 47, 410, 500)
+    placed = u.ui("rect", frame)
+    u.ui("close", frame)
+    poll(lambda: u.ui("shown", frame), lambda v: v == "0", 10000, lambda v: "the frame does not hide")
+    answer = u.ui("endsession", frame, timeout=60)
+    check(answer.startswith("1 "), "the program lets the session end: %r" % answer)
+    print("WM_ENDSESSION took %s ms" % answer.split()[1])
+    p.kill()
+    p.wait()
+    saved = u.configure("--show")
+    check(saved == "user=alice@pelvane.test password=demo", "saved as the session ended: %r" % saved)
+
+    p = u.start()
+    frame = u.frame("Alice Desk", 60000)
+    check(u.ui("rect", frame) == placed, "the frame opens at %s, not at %s" % (u.ui("rect", frame), placed))
+    screenshot(s, "session_end_restart")
+    u.ui("command", frame, APP_EXIT)
+    u.ends_with(p, 0, "Exit ends with 0")
 
 
 def two_users(s, sounds=None):
@@ -680,7 +754,8 @@ def hostile_peer(s):
 
 
 SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
-                                     language_tool_then_start, file_between_two_users,
+                                     language_tool_then_start, missing_language_file, held_settings_file,
+                                     session_end, file_between_two_users,
                                      chat_between_two_users, call_between_two_users,
                                      acceptance_before_the_answer, hostile_peer)}
 

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "AppConfig.h"
 #include "FolderFiles.h"
+#include "SaveLoop.h"
 
 namespace {
 
@@ -22,8 +24,8 @@ TEST_F(ConfigOnDisk, AMissingFileFailsToLoadAndIsWrittenInFullOnSave)
 {
     AppConfig c;
     EXPECT_FALSE(c.Load());
-    EXPECT_TRUE(FileExists(ConfigPath().c_str()));
-    EXPECT_EQ(0u, ReadAll(ConfigPath()).size());
+    // Loading only reads.
+    EXPECT_FALSE(FileExists(ConfigPath().c_str()));
 
     c.SetDefaults();
     c.SetUserName("someone@example.com");
@@ -71,6 +73,56 @@ TEST_F(ConfigOnDisk, SaveReplacesALongerFile)
     c.SetDefaults();
     ASSERT_TRUE(c.Save());
     EXPECT_EQ(5134u, ReadAll(ConfigPath()).size());
+}
+
+// Held by another program without sharing, as a backup or an editor may.
+HANDLE HoldWhole(const std::wstring& path)
+{
+    return CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+TEST_F(ConfigOnDisk, AFileHeldForAMomentAtStartIsWaitedFor)
+{
+    WriteAll(ConfigPath(), saveloop::ConfigImage(1));
+    HANDLE held = HoldWhole(ConfigPath());
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    std::thread release([held] {
+        Sleep(700);
+        CloseHandle(held);
+    });
+    AppConfig c;
+    EXPECT_TRUE(c.Load());
+    release.join();
+    AppConfig expected;
+    saveloop::Choose(expected, 1);
+    EXPECT_EQ(expected.GetServerHost(), c.GetServerHost());
+    EXPECT_EQ(expected.GetUserName(), c.GetUserName());
+    EXPECT_EQ(expected.GetBackupServerHost(), c.GetBackupServerHost());
+}
+
+TEST_F(ConfigOnDisk, AFileThatStaysUnreadableIsKeptUntilTheUserSaves)
+{
+    const std::vector<unsigned char> users = saveloop::ConfigImage(0);
+    WriteAll(ConfigPath(), users);
+    HANDLE held = HoldWhole(ConfigPath());
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    AppConfig c;
+    EXPECT_FALSE(c.Load());
+    CloseHandle(held);
+    // The run goes on with the defaults; what it saves by itself (at a
+    // sign-in, at the end) leaves the user's file alone.
+    c.SetDefaults();
+    c.SetUserName("someone@example.com");
+    EXPECT_FALSE(c.Save());
+    EXPECT_EQ(users, ReadAll(ConfigPath()));
+    // The user's own save replaces it, and so does every save after it.
+    EXPECT_TRUE(c.SaveChosen());
+    c.SetUserName("other@example.com");
+    EXPECT_TRUE(c.Save());
+    AppConfig d;
+    ASSERT_TRUE(d.Load());
+    EXPECT_EQ("other@example.com", d.GetUserName());
+    EXPECT_EQ(c.GetServerHost(), d.GetServerHost());
 }
 
 }  // namespace

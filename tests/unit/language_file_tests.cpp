@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "FolderFiles.h"
 #include "LanguageRecords.h"
@@ -101,6 +102,24 @@ TEST_F(LanguageFolder, MissingEmptyOrUnknownLanguagesFailAndChangeNothing)
     WriteAll(LanguageFile(0), Records({"x"}));
     EXPECT_FALSE(LoadLanguage(5));
     EXPECT_EQ(L"kept", std::wstring(LanguageTable[0]));
+}
+
+TEST_F(LanguageFolder, AtStartTheChosenLanguageLoadsOrElseTheFirstThatCan)
+{
+    struct Case {
+        std::vector<int> present;
+        int32_t chosen;
+        int32_t loaded;
+    } cases[] = {{{0, 3}, 3, 3}, {{0, 4}, 3, 0}, {{0}, 7, 0}, {{0}, -1, 0}, {{2, 4}, 1, 2}, {{}, 0, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        Clean();
+        wcscpy(LanguageTable[0], L"before");
+        for (int i : c.present)
+            WriteAll(LanguageFile(i), Records({"text of " + std::to_string(i)}));
+        EXPECT_EQ(c.loaded, LoadStartLanguage(c.chosen));
+        EXPECT_EQ(c.loaded < 0 ? L"before" : L"text of " + std::to_wstring(c.loaded), std::wstring(LanguageTable[0]));
+    }
 }
 
 TEST_F(LanguageFolder, TheToolWritesOnlyTheLanguagesWhoseSourceIsThere)
