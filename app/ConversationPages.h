@@ -12,6 +12,11 @@
 // once and the object freed later, once its messages have returned; it must
 // not enter a modal loop after that message. Any other way, the window
 // destroys the page's window and frees the object itself.
+//
+// No page is freed while it is in use (IsInUse): while one of its handlers
+// is on the stack, since a box or dialog run from there lets every timer of
+// the program, and so any close, run below it. The window frees such a page
+// once that handler returned, and closes no tab of a page in use.
 #pragma once
 
 #include <windows.h>
@@ -49,6 +54,28 @@ class CConversationPage {
 public:
     virtual ~CConversationPage() {}
 
+    // Holds the page in use for its life: round a call into the page that
+    // may run a modal loop.
+    class Hold {
+    public:
+        explicit Hold(CConversationPage& page) : page_(page) { ++page_.holds_; }
+        ~Hold() { --page_.holds_; }
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+    private:
+        CConversationPage& page_;
+    };
+
+    // True while a handler of the page's window object is on the stack, or
+    // a Hold holds it: the page must not be freed then, nor closed from
+    // outside.
+    bool IsInUse() const
+    {
+        const ATL::CMessageNesting* window = GetWindowObject();
+        return holds_ > 0 || (window && window->IsHandlingMessage());
+    }
+
     // Makes the page's window as a child of the tab host; null on failure.
     virtual HWND CreatePage(HWND tabHost) = 0;
     virtual HWND GetPageWindow() const = 0;
@@ -57,6 +84,15 @@ public:
     // The contact's display text, which begins the page's tab text (empty
     // for the about page).
     virtual std::wstring GetDisplayText() const = 0;
+    // The window object that handles the page's messages: the page itself
+    // when it is one; a page that holds its window object apart names it.
+    virtual const ATL::CMessageNesting* GetWindowObject() const
+    {
+        return dynamic_cast<const ATL::CMessageNesting*>(this);
+    }
+
+private:
+    int holds_ = 0;
 };
 
 class CCallPage : public CConversationPage {
