@@ -23,6 +23,7 @@
 
 #include <string>
 
+#include "ModalGuard.h"
 #include "TabbedChildWindow.h"
 
 class CPelvaneFrame;
@@ -54,26 +55,17 @@ class CConversationPage {
 public:
     virtual ~CConversationPage() {}
 
-    // Holds the page in use for its life: round a call into the page that
-    // may run a modal loop.
-    class Hold {
-    public:
-        explicit Hold(CConversationPage& page) : page_(page) { ++page_.holds_; }
-        ~Hold() { --page_.holds_; }
-        Hold(const Hold&) = delete;
-        Hold& operator=(const Hold&) = delete;
-
-    private:
-        CConversationPage& page_;
-    };
+    // The boxes the page shows inside a caller's call (the cancel
+    // question): the caller holds it open round such a call.
+    ModalGuard& CallersBoxes() { return callersBoxes_; }
 
     // True while a handler of the page's window object is on the stack, or
-    // a Hold holds it: the page must not be freed then, nor closed from
-    // outside.
+    // a caller's call into it runs a box: the page must not be freed then,
+    // nor closed from outside.
     bool IsInUse() const
     {
         const ATL::CMessageNesting* window = GetWindowObject();
-        return holds_ > 0 || (window && window->IsHandlingMessage());
+        return callersBoxes_.IsOpen() || (window && window->IsHandlingMessage());
     }
 
     // Makes the page's window as a child of the tab host; null on failure.
@@ -92,7 +84,7 @@ public:
     }
 
 private:
-    int holds_ = 0;
+    ModalGuard callersBoxes_;
 };
 
 class CCallPage : public CConversationPage {

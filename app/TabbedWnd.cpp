@@ -174,7 +174,7 @@ void CTabbedWnd::CloseCurrentTab()
         {
             // The question is a modal loop: the page may close itself in
             // it, and must outlive the call.
-            CConversationPage::Hold asking(*transfer->second);
+            ModalGuard::Scope asking(transfer->second->CallersBoxes());
             transfer->second->AskCancel();
         }
         // On yes the page has removed its tab and itself.

@@ -225,6 +225,9 @@ TEST_F(CallPageEnd, APageWhoseCallEndsUnderItsFileDialogClosesAfterIt)
             freedWhileOpen = g_watchedFreed;
             windowWhileOpen = IsWindow(pageWindow) != FALSE;
             tabWhileOpen = tabbed.m_tabHost.FindTab(pageWindow) > 0;
+            HDC screen = GetDC(nullptr);
+            gui::SavePng(gui::CaptureDC(screen, 0, 0, 1024, 768), "call_page_ended_under_file_dialog");
+            ReleaseDC(nullptr, screen);
             return true;
         },
         [&] {
