@@ -91,7 +91,8 @@ HFONT FitFont(HDC dc, bool bold, const RECT& area, const wchar_t* text)
 CCallDlg::CCallDlg(const std::string& contactName, const std::wstring& displayText, bool outgoing)
     : displayText_(displayText), ringStep_(0), volumeHidden_(false), contactName_(contactName),
       outgoing_(outgoing), state_(kCallCalling), autoHangUpTimer_(kAutoHangUpMs), autoHangUpDone_(false),
-      speakOffered_(1), answeringTimer_(kAnsweringMs), frame_(nullptr), host_(nullptr), ringing_(false)
+      speakOffered_(1), answeringTimer_(kAnsweringMs), frame_(nullptr), host_(nullptr), ringing_(false),
+      mediaNumber_(0)
 {
 }
 
@@ -171,6 +172,9 @@ LRESULT CCallDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled)
         if (item->m_button.IsWindow()) item->m_button.DestroyWindow();
     GetVoIPManager()->GetHandlerRegistry().UnregisterHandler(&handler_);
     if (ringing_) StopSounds();
+    // Closed while its call's media still runs (the tab closed before the
+    // page took the end): the microphone must not outlive the page.
+    if (mediaNumber_) GetVoIPManager()->EndCallOfMedia(mediaNumber_);
     bHandled = FALSE;
     return 0;
 }
@@ -230,7 +234,7 @@ bool CCallDlg::HandleEvent(const VoipEvent& event)
         // shows it running once that was given.
         if (!outgoing_ && state_ != kCallAnswering && state_ != kCallTalking) return false;
         state_ = kCallTalking;
-        if (outgoing_) GetVoIPManager()->AcceptCall();
+        if (outgoing_) StartMedia();
         PlayAfterRing(&SoundSet::PlayCallStarted);
         return true;
     case VE_CallEnded:
@@ -246,9 +250,16 @@ bool CCallDlg::HandleEvent(const VoipEvent& event)
     }
 }
 
+void CCallDlg::StartMedia()
+{
+    VoIPManager* manager = GetVoIPManager();
+    if (manager->AcceptCall()) mediaNumber_ = manager->GetMediaNumber();
+}
+
 void CCallDlg::EndCallHere(CallPageState endState)
 {
     GetVoIPManager()->EndCall();
+    mediaNumber_ = 0;
     GetVoIPManager()->GetHandlerRegistry().UnregisterHandler(&handler_);
     // What is still queued belongs to the call just ended, the core's
     // answer to EndCall included: taken later, it would end the call again.
@@ -269,7 +280,7 @@ LRESULT CCallDlg::OnAccept(WORD, WORD, HWND, BOOL&)
 void CCallDlg::Accept()
 {
     if (outgoing_ || state_ != kCallRinging) return;
-    GetVoIPManager()->AcceptCall();
+    StartMedia();
     state_ = kCallAnswering;
     answeringTimer_.Stamp();
     Layout();
@@ -279,7 +290,7 @@ void CCallDlg::Accept()
 LRESULT CCallDlg::OnAcceptMessage(UINT, WPARAM, LPARAM, BOOL&)
 {
     if (outgoing_ || state_ != kCallRinging) return 0;
-    GetVoIPManager()->AcceptCall();
+    StartMedia();
     state_ = kCallTalking;
     RequestRepaint();
     PlayAfterRing(&SoundSet::PlayCallStarted);
@@ -430,6 +441,10 @@ LRESULT CCallDlg::OnCloseTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
         bHandled = FALSE;
         return 0;
     }
+    // Another handler of the page lies below this one: its button ran a
+    // dialog of the frame (the file to send, the busy box), and what the
+    // user chooses there still happens. The page goes once it returned.
+    if (GetMessageDepth() > 1) return 0;
     RemovePageTab(host_, m_hWnd, WM_REMOVE_CALL_PAGE);
     return 0;
 }

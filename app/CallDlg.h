@@ -124,6 +124,8 @@ private:
     // True when the page changed and is to be repainted.
     bool HandleEvent(const VoipEvent& event);
     void Accept();
+    // Accepts in the core, which starts this side's media.
+    void StartMedia();
     void HangUp();
     // Ends the call on this side, leaves the core's broadcasts and closes
     // the page shortly after, in the given end state.
@@ -178,4 +180,7 @@ private:
     CPelvaneFrame* frame_;
     CTabHost* host_;
     bool ringing_;
+    // The core's number of the media this page started, until the page
+    // ended its call; 0 for none.
+    uint32_t mediaNumber_;
 };

@@ -12,12 +12,18 @@
 // once and the object freed later, once its messages have returned; it must
 // not enter a modal loop after that message. Any other way, the window
 // destroys the page's window and frees the object itself.
+//
+// No page is freed while it is in use (IsInUse): while one of its handlers
+// is on the stack, since a box or dialog run from there lets every timer of
+// the program, and so any close, run below it. The window frees such a page
+// once that handler returned, and closes no tab of a page in use.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "ModalGuard.h"
 #include "TabbedChildWindow.h"
 
 class CPelvaneFrame;
@@ -49,6 +55,19 @@ class CConversationPage {
 public:
     virtual ~CConversationPage() {}
 
+    // The boxes the page shows inside a caller's call (the cancel
+    // question): the caller holds it open round such a call.
+    ModalGuard& CallersBoxes() { return callersBoxes_; }
+
+    // True while a handler of the page's window object is on the stack, or
+    // a caller's call into it runs a box: the page must not be freed then,
+    // nor closed from outside.
+    bool IsInUse() const
+    {
+        const ATL::CMessageNesting* window = GetWindowObject();
+        return callersBoxes_.IsOpen() || (window && window->IsHandlingMessage());
+    }
+
     // Makes the page's window as a child of the tab host; null on failure.
     virtual HWND CreatePage(HWND tabHost) = 0;
     virtual HWND GetPageWindow() const = 0;
@@ -57,6 +76,15 @@ public:
     // The contact's display text, which begins the page's tab text (empty
     // for the about page).
     virtual std::wstring GetDisplayText() const = 0;
+    // The window object that handles the page's messages: the page itself
+    // when it is one; a page that holds its window object apart names it.
+    virtual const ATL::CMessageNesting* GetWindowObject() const
+    {
+        return dynamic_cast<const ATL::CMessageNesting*>(this);
+    }
+
+private:
+    ModalGuard callersBoxes_;
 };
 
 class CCallPage : public CConversationPage {

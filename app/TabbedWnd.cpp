@@ -13,10 +13,11 @@ CTabbedWnd::CTabbedWnd() : m_frame(nullptr), m_tabStrip(nullptr) {}
 CTabbedWnd::~CTabbedWnd()
 {
     // The windows went with this one; only the objects are left.
-    for (auto& page : m_callPages) delete page.second;
-    for (auto& page : m_chatPages) delete page.second;
-    for (auto& page : m_aboutPages) delete page.second;
-    for (auto& page : m_fileTransferPages) delete page.second;
+    for (auto& page : m_callPages) m_retiredPages.push_back(page.second);
+    for (auto& page : m_chatPages) m_retiredPages.push_back(page.second);
+    for (auto& page : m_aboutPages) m_retiredPages.push_back(page.second);
+    for (auto& page : m_fileTransferPages) m_retiredPages.push_back(page.second);
+    // A page still in use would be returned into: it is left, not freed.
     FreeRetiredPages();
 }
 
@@ -161,14 +162,21 @@ void CTabbedWnd::CloseCurrentTab()
     HWND view = m_tabStrip->GetItem(index)->GetTabView();
     auto call = m_callPages.find(view);
     auto transfer = m_fileTransferPages.find(view);
-    const bool isPage = call != m_callPages.end() || m_chatPages.count(view) || m_aboutPages.count(view) ||
-                        transfer != m_fileTransferPages.end();
+    CConversationPage* page = PageAt(view);
     // Tabs can be dragged: the contact list may stand anywhere, and it
     // never closes.
-    if (!isPage) return;
+    if (!page) return;
     if (call != m_callPages.end() && call->second->IsCallActive()) return;
+    // A page whose handler runs a box or dialog stays: its window is not
+    // pulled from under that handler.
+    if (page->IsInUse()) return;
     if (transfer != m_fileTransferPages.end()) {
-        transfer->second->AskCancel();
+        {
+            // The question is a modal loop: the page may close itself in
+            // it, and must outlive the call.
+            ModalGuard::Scope asking(transfer->second->CallersBoxes());
+            transfer->second->AskCancel();
+        }
         // On yes the page has removed its tab and itself.
         if (m_fileTransferPages.count(view)) return;
     } else {
@@ -218,8 +226,8 @@ bool CTabbedWnd::RetirePage(std::map<HWND, TPage*>& pages, HWND window)
 {
     auto it = pages.find(window);
     if (it == pages.end()) return false;
-    // The page is inside its own handler: its object lives on until the
-    // next tick.
+    // The page is inside its own handler: its object lives on until a tick
+    // finds none of its handlers running.
     m_retiredPages.push_back(it->second);
     pages.erase(it);
     ::DestroyWindow(window);
@@ -228,8 +236,23 @@ bool CTabbedWnd::RetirePage(std::map<HWND, TPage*>& pages, HWND window)
 
 void CTabbedWnd::FreeRetiredPages()
 {
-    for (CConversationPage* page : m_retiredPages) delete page;
-    m_retiredPages.clear();
+    std::vector<CConversationPage*> inUse;
+    for (CConversationPage* page : m_retiredPages) {
+        if (page->IsInUse())
+            inUse.push_back(page);
+        else
+            delete page;
+    }
+    m_retiredPages.swap(inUse);
+}
+
+CConversationPage* CTabbedWnd::PageAt(HWND window) const
+{
+    if (auto it = m_callPages.find(window); it != m_callPages.end()) return it->second;
+    if (auto it = m_chatPages.find(window); it != m_chatPages.end()) return it->second;
+    if (auto it = m_aboutPages.find(window); it != m_aboutPages.end()) return it->second;
+    if (auto it = m_fileTransferPages.find(window); it != m_fileTransferPages.end()) return it->second;
+    return nullptr;
 }
 
 LRESULT CTabbedWnd::OnCreate(UINT, WPARAM, LPARAM, BOOL&)

@@ -89,6 +89,8 @@ private:
     HWND AddPage(CConversationPage* page, const std::wstring& tabText, int rightBottomInset, bool flash);
     std::wstring TabText(const CConversationPage& page, int suffix) const;
     int FindTab(HWND page);
+    // The page of any kind whose window that is, or null.
+    CConversationPage* PageAt(HWND window) const;
     // Frees the pages that closed themselves, once nothing of theirs runs.
     void FreeRetiredPages();
     template <class TPage>

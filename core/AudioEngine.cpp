@@ -133,6 +133,12 @@ void AudioEngine::CloseSocket()
     socket.reset();
 }
 
+void AudioEngine::SignalStop()
+{
+    ScopedLock guard(sendLock);
+    stopFlag.Set(true);
+}
+
 bool AudioEngine::SendProbe(const std::string& host, uint16_t port, const std::string& identity)
 {
     if (IsRunning() || !socket)
@@ -238,8 +244,8 @@ bool AudioEngine::Start()
 bool AudioEngine::Stop()
 {
     ScopedLock guard(runLock);
-    // Set here too, so that a caller that forgot to signal cannot wait for ever.
-    stopFlag.Set(true);
+    // Here too, so that a caller that forgot to signal cannot wait for ever.
+    SignalStop();
     JoinThreads();
     CloseCapture();
     ClosePlayback();
@@ -439,11 +445,14 @@ void AudioEngine::CaptureLoop()
             w.UnprepareCapture(captureDevice);
             w.Free();
         }
-        if (stopFlag.Get())
-            break;
         int length = packer.Seal(*GetCryptoCore(), datagram);
-        if (socket)
-            socket->Send(datagram, length);
+        {
+            ScopedLock guard(sendLock);
+            if (stopFlag.Get())
+                break;
+            if (socket)
+                socket->Send(datagram, length);
+        }
         QueueCaptureBuffers(static_cast<int>(taken.size()));
         Sleep(kPollMs);
     }

@@ -62,7 +62,8 @@ public:
     bool SendProbe(const std::string& host, uint16_t port, const std::string& identity);
     // Address in host order: the peer or relay that media goes to.
     bool SetRemote(uint32_t address, uint16_t port);
-    void SignalStop() { stopFlag.Set(true); }
+    // Once it returned, no further voice datagram leaves.
+    void SignalStop();
     void SetState(int32_t value) { state.Set(value); }
     int32_t GetState() { return state.Get(); }
 
@@ -125,6 +126,9 @@ private:
     CriticalSection playedLock;
     CriticalSection playbackLock;
     LockedBool stopFlag;
+    // Held by SignalStop while it raises the stop flag, and by the capture
+    // thread from its last look at the flag through the send.
+    CriticalSection sendLock;
     LockedValue<uint32_t> volume;
     std::list<Buf> playbackQueue;
     LockedInt callMode;

@@ -2,7 +2,8 @@
 // exchange and its path probing. The dispatch takes 8/109 only when idle,
 // 15, 16 and 9 only once the call is agreed, 11 and 14 only after a probe
 // report, and 12 once the media is connected: by the side that placed the
-// call, or by a callee once it accepted.
+// call, or by a callee once it accepted. Every end of a call stops its
+// media here, on whichever thread takes the end.
 #include <winsock2.h>
 
 #include "CodecSet.h"
@@ -44,42 +45,85 @@ void VoIPManager::PlaceCall(const std::string& callee)
 
 bool VoIPManager::AcceptCall()
 {
-    // A second accept must not start a second set of media threads.
-    if (mediaEngine.IsRunning())
-        return true;
-    mediaEngine.SetState(AudioEngine::kStateTalking);
-    if (!mediaEngine.Start()) {
+    bool started;
+    {
+        ScopedLock guard(callLock);
+        // A second accept must not start a second set of media threads.
+        if (mediaEngine.IsRunning())
+            return true;
+        // A call that ended before this accept was taken (the peer hung up
+        // meanwhile) starts nothing: its end was taken already.
+        started = callState != kIdle && StartMedia();
+    }
+    if (!started) {
         EndCall();
         return false;
     }
-    // Talking before the acceptance goes out: the peer's, which answers it,
-    // is taken from a callee only once it talks.
-    callState = kTalking;
     CmdMsg message(CmdHeader::CallAccepted);
     AppendInt4(message.GetFieldList(), GetCodecSet()->GetType() | mediaEngine.GetCallMode());
     Send(message);
     return true;
 }
 
-void VoIPManager::EndCall()
+bool VoIPManager::StartMedia()
+{
+    mediaEngine.SetState(AudioEngine::kStateTalking);
+    if (!mediaEngine.Start())
+        return false;
+    ++mediaNumber;
+    // Talking before the acceptance goes out: the peer's, which answers it,
+    // is taken from a callee only once it talks.
+    callState = kTalking;
+    return true;
+}
+
+void VoIPManager::StopCall()
 {
     mediaEngine.SignalStop();
     mediaEngine.SetState(AudioEngine::kStateProbing);
     mediaEngine.Stop();
-    CmdMsg message(CmdHeader::CallEnded);
-    Send(message);
     callRequested = false;
     callState = kIdle;
+}
+
+void VoIPManager::ReportOwnHangUp()
+{
+    CmdMsg message(CmdHeader::CallEnded);
+    Send(message);
     handlerRegistry.Broadcast(VE_CallEnded);
+}
+
+void VoIPManager::EndCall()
+{
+    {
+        ScopedLock guard(callLock);
+        StopCall();
+    }
+    ReportOwnHangUp();
+}
+
+bool VoIPManager::EndCallOfMedia(uint32_t number)
+{
+    {
+        ScopedLock guard(callLock);
+        if (number != mediaNumber || !mediaEngine.IsRunning())
+            return false;
+        StopCall();
+    }
+    ReportOwnHangUp();
+    return true;
+}
+
+uint32_t VoIPManager::GetMediaNumber()
+{
+    ScopedLock guard(callLock);
+    return mediaNumber;
 }
 
 void VoIPManager::EndCallOnReset()
 {
-    mediaEngine.SignalStop();
-    mediaEngine.SetState(AudioEngine::kStateProbing);
-    mediaEngine.Stop();
-    callRequested = false;
-    callState = kIdle;
+    ScopedLock guard(callLock);
+    StopCall();
 }
 
 bool VoIPManager::SendCommand43()
@@ -133,7 +177,8 @@ void VoIPManager::OnCallReply(CmdMsg& message, bool)
         return;
     handlerRegistry.Broadcast(VE_CallReply, VoipEventValue{code});
     if (code != 0) {
-        callState = kIdle;
+        ScopedLock guard(callLock);
+        StopCall();
         return;
     }
     SendKeyOffer();
@@ -260,8 +305,13 @@ void VoIPManager::OnCallAccepted(CmdMsg& message, bool)
 
 void VoIPManager::OnCallEnded(CmdMsg&, bool)
 {
-    callRequested = false;
-    callState = kIdle;
+    // The media ends here, not when a window learns of the end: no window
+    // may be left to (its page can close before it polls), and until then
+    // the microphone would go on sending.
+    {
+        ScopedLock guard(callLock);
+        StopCall();
+    }
     handlerRegistry.Broadcast(VE_CallEnded);
 }
 

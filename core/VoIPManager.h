@@ -100,10 +100,19 @@ public:
     void AddContact(const std::string& name);
 
     // ---- calls ----
+    // The media of a call ends with the call, whichever way it ends: the
+    // peer's hang-up, this side's, a refusal, a failed start or a reset.
+    // No window needs to be left to stop it.
     void PlaceCall(const std::string& callee);
-    // False, and the call ended, when the media cannot start.
+    // False, and the call ended, when the media cannot start, or when the
+    // call ended before the accept.
     bool AcceptCall();
     void EndCall();
+    // Each start of a call's media gets the next number.
+    uint32_t GetMediaNumber();
+    // Ends the call only while the media of that number still runs: the
+    // number of an earlier call never ends a later one. True when it ended.
+    bool EndCallOfMedia(uint32_t number);
     bool SendCommand43();
     std::wstring GetVerificationCode() const;
     int32_t GetCallState() const { return callState; }
@@ -172,6 +181,12 @@ private:
     bool SendKeyAnswer();
     // A reset ends the call here: no later incoming call may find the state busy.
     void EndCallOnReset();
+    // Under the call lock: starts the media and talks; false when it cannot start.
+    bool StartMedia();
+    // Under the call lock: stops the media and returns to idle.
+    void StopCall();
+    // Tells the peer and the windows of this side's hang-up.
+    void ReportOwnHangUp();
 
     // ---- file transfers ----
     // Shared, so that a window's cancel cannot delete a session while the
@@ -268,6 +283,13 @@ private:
     // request. Only then is an acceptance taken before this side's own.
     // Set whenever a call is agreed, the only way to the states that read it.
     std::atomic<bool> placedCall{false};
+    // Held while the media starts or stops with the call state: an accept
+    // on the window's thread and the end of the call on the connect thread
+    // take turns, so no media outlives the end it raced. Taken inside the
+    // link lock and never around a send.
+    CriticalSection callLock;
+    // Of the last start of a call's media; guarded by the call lock.
+    uint32_t mediaNumber = 0;
 };
 
 VoIPManager* GetVoIPManager();

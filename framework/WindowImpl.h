@@ -56,8 +56,24 @@ struct CWndClassInfo {
     ATOM Register(WNDPROC* superProc);
 };
 
+// How deeply the handling of one window object's messages is nested on its
+// thread's stack: a handler that runs a modal loop (a box, a file dialog)
+// has the object's further messages handled inside that loop. While any is
+// on the stack the object must not be freed, since each returns into it.
+class CMessageNesting {
+public:
+    int GetMessageDepth() const { return m_nestDepth; }
+    bool IsHandlingMessage() const { return m_nestDepth > 0; }
+
+protected:
+    // The object is released only when the outermost message returns after
+    // WM_NCDESTROY.
+    int m_nestDepth = 0;
+    bool m_destroyed = false;
+};
+
 template <class TBase = CWindow>
-class CWindowImplRoot : public TBase, public CMessageMap {
+class CWindowImplRoot : public TBase, public CMessageMap, public CMessageNesting {
 public:
     virtual ~CWindowImplRoot() {}
 
@@ -73,12 +89,6 @@ public:
     {
         return detail::DefaultReflection(hWnd, uMsg, wParam, lParam, lResult);
     }
-
-protected:
-    // Nesting depth of this object's message handling, so that the object is
-    // released only when the outermost message returns after WM_NCDESTROY.
-    int m_nestDepth = 0;
-    bool m_destroyed = false;
 };
 
 template <class TBase = CWindow, class TWinTraits = CControlWinTraits>

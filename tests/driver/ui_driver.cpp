@@ -15,6 +15,10 @@
 //   settext|HWND|TEXT         replaces it (WM_SETTEXT)
 //   command|HWND|ID           posts the command of control ID to the window
 //   close|HWND                posts WM_CLOSE
+//   repeat|HWND|ID|GONE|MS    posts the command of control ID to the window
+//                             every 10 ms until window GONE is gone; RESULT
+//                             repeat COUNT (the commands posted), or
+//                             RESULT repeat none after MS
 //   rows|HWND                 a list box's rows, "|" between them
 //   select|HWND|INDEX         selects a list box row as a click would
 //   windows                   every top-level window of other processes
@@ -243,6 +247,17 @@ void Run(const std::vector<std::string>& f)
         Result(verb, PostMessageW(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Descendant(w, id)))
                          ? "1"
                          : "0");
+    } else if (verb == "repeat") {
+        HWND w = ParseHandle(Field(f, 1));
+        const int id = atoi(Field(f, 2).c_str());
+        HWND gone = ParseHandle(Field(f, 3));
+        const DWORD ms = strtoul(Field(f, 4).c_str(), nullptr, 10), start = GetTickCount();
+        int posted = 0;
+        while (IsWindow(gone) && GetTickCount() - start < ms) {
+            if (PostMessageW(w, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0)) ++posted;
+            Sleep(10);
+        }
+        Result(verb, IsWindow(gone) ? "none" : std::to_string(posted));
     } else if (verb == "close") {
         Result(verb, PostMessageW(ParseHandle(Field(f, 1)), WM_CLOSE, 0, 0) ? "1" : "0");
     } else if (verb == "rows") {

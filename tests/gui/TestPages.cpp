@@ -70,7 +70,12 @@ void CallPage::CloseItself()
 void FileTransferPage::AskCancel()
 {
     ++asked;
-    if (!answerYes) return;
+    if (whileAsking) whileAsking();
+    if (answerYes) CloseItself();
+}
+
+void FileTransferPage::CloseItself()
+{
     DeleteOwnTab(host, dialog);
     ::SendMessageW(host->GetParent(), WM_REMOVE_TRANSFER_PAGE, reinterpret_cast<WPARAM>(dialog.m_hWnd), 0);
 }

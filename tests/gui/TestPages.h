@@ -51,6 +51,7 @@ public:
     ~TestPage() override;
     HWND CreatePage(HWND tabHost) override { return dialog.Create(tabHost); }
     HWND GetPageWindow() const override { return dialog.m_hWnd; }
+    const ATL::CMessageNesting* GetWindowObject() const override { return &dialog; }
     void SetHosts(CTabHost* tabHost, CPelvaneFrame* mainFrame) override
     {
         host = dialog.host = tabHost;
@@ -96,7 +97,11 @@ public:
     // The user's answer to the cancel question.
     bool answerYes = false;
     int asked = 0;
+    // Runs while the question is open, before the answer.
+    std::function<void()> whileAsking;
     void AskCancel() override;
+    // As the page ends itself: its tab first, then the message.
+    void CloseItself();
 };
 
 class AboutPage : public TestPage<CConversationPage> {};

@@ -337,6 +337,78 @@ TEST_F(TabbedWindow, APageThatRemovesItselfIsFreedOnceItsHandlerReturned)
     EXPECT_EQ(1u, tabbed.m_callPages.size());
 }
 
+// A handler of a page that runs a modal loop (a box, a file dialog) lets
+// every timer run below it, and so anything that closes the page: the
+// page's own close, the window's question to a transfer page, the user's
+// close of its tab. Whichever comes, the page is not freed, nor its window
+// destroyed from outside, until that handler returned.
+TEST_F(TabbedWindow, NoPageGoesWhileOneOfItsHandlersRuns)
+{
+    // Long enough for the window's timer to tick twice inside the loop.
+    const DWORD kLoopMs = 2 * CTabbedWnd::kPollPeriodMs + 300;
+    {
+        SCOPED_TRACE("a call page closes itself under its own handler");
+        CallPage* call = OpenCall("alice", L"Alice");
+        ASSERT_NE(nullptr, call);
+        HWND window = call->dialog;
+        bool returned = false, freedInside = true;
+        call->dialog.onPoll = [&] {
+            if (call->dialog.polls == 1) {
+                gui::PumpMessages(kLoopMs);
+                freedInside = Pages().Freed(call);
+                returned = true;
+            } else if (call->dialog.polls == 2) {
+                call->CloseItself();
+            }
+        };
+        ASSERT_TRUE(gui::PumpUntil([&] { return returned; }, 3 * kLoopMs));
+        EXPECT_FALSE(freedInside);
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_TRUE(gui::PumpUntil([&] { return Pages().Freed(call); }, 2000));
+        EXPECT_EQ(1, Pages().TimesFreed(call));
+    }
+    {
+        SCOPED_TRACE("a transfer page closes itself while the window asks it");
+        FileTransferPage* file = OpenFile("carol", L"Carol");
+        ASSERT_NE(nullptr, file);
+        bool freedInside = true;
+        file->whileAsking = [&] {
+            file->CloseItself();
+            gui::PumpMessages(kLoopMs);
+            freedInside = Pages().Freed(file);
+        };
+        Select(file->dialog);
+        tabbed.CloseCurrentTab();
+        EXPECT_FALSE(freedInside);
+        EXPECT_EQ(0u, tabbed.m_fileTransferPages.size());
+        EXPECT_TRUE(gui::PumpUntil([&] { return Pages().Freed(file); }, 2000));
+        EXPECT_EQ(1, Pages().TimesFreed(file));
+    }
+    {
+        SCOPED_TRACE("the user closes the tab of a page inside its handler");
+        ChatPage* chat = OpenChat("bob", L"Bob");
+        ASSERT_NE(nullptr, chat);
+        HWND window = chat->dialog;
+        bool returned = false, keptInside = false;
+        chat->dialog.onPoll = [&] {
+            if (chat->dialog.polls != 1) return;
+            Select(window);
+            tabbed.CloseCurrentTab();
+            gui::PumpMessages(kLoopMs);
+            keptInside = !Pages().Freed(chat) && IsWindow(window) && tabbed.m_chatPages.count(window) == 1;
+            returned = true;
+        };
+        ASSERT_TRUE(gui::PumpUntil([&] { return returned; }, 3 * kLoopMs));
+        EXPECT_TRUE(keptInside);
+        // Once the handler returned, the tab closes as usual.
+        Select(window);
+        tabbed.CloseCurrentTab();
+        EXPECT_FALSE(IsWindow(window));
+        EXPECT_EQ(1, Pages().TimesFreed(chat));
+        EXPECT_EQ(1, Count());
+    }
+}
+
 TEST_F(TabbedWindow, StripNotificationsStepAndCloseTabs)
 {
     ChatPage* bob = OpenChat("bob", L"Bob");

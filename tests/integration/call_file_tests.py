@@ -118,11 +118,14 @@ def answer_call(a, b):
 
 
 def hang_up(calls, a, b):
-    """a hangs up; b's page answers the end with its own hang-up."""
+    """a hangs up; b's media ends as it is told, and its page answers the
+    end with its own hang-up."""
     calls.relay.ctl("mark")
     a.command("hangup")
     check(a.events(1) == ["EV 17"], "own hang-up")
     check(b.events(1) == ["EV 17"], "peer told")
+    st = callstate(b)
+    check(st["state"] == 0 and st["media"] == 0, "%s's media ended with the call: %s" % (b.name, st))
     b.command("hangup")
     check(b.events(1) == ["EV 17"], "peer's page hangs up")
     # The page's hang-up reaches the relay after the call ended; a new call

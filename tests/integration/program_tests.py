@@ -30,6 +30,7 @@ MESSAGE_TEXT = 0xFFFF
 OWN_BOX_TEXT = 1037
 CONTACT_LIST, CHAT_BUTTON, CALL_BUTTON, SEND_FILE_BUTTON = 61406, 61403, 61404, 61405
 APP_EXIT = 57665
+CLOSE_TAB = 59395
 # The file name box of the system's open and save dialogs.
 FILE_NAME_BOX = 0x47C
 
@@ -540,6 +541,81 @@ def acceptance_before_the_answer(s):
             sound.stop()
 
 
+def caller_endpoint(log):
+    """The caller's media endpoint, from the relay's record of its probe."""
+    found = re.search(r"udp probe from (\S+) identity \S+: call \d+ side 0", log)
+    check(found, "the caller never probed")
+    return found.group(1)
+
+
+def speech_heard(s, speaker, listener, tag):
+    """The level of what the listener's speaker played while speech went
+    into the speaker's microphone."""
+    played = os.path.join(s.work, "played-%s.raw" % tag)
+    recorder = listener.sound.record(played)
+    time.sleep(1)
+    speaker.sound.speak(speech(s.work)).wait(30)
+    time.sleep(2)
+    recorder.terminate()
+    recorder.wait(5)
+    return rms(played)
+
+
+# Alice's page takes the end of a call up to 500 ms after her frame does;
+# the rounds try that gap again and again.
+TAB_CLOSING_ROUNDS = 3
+
+
+def tab_closed_as_the_peer_hangs_up(s):
+    """Bob hangs up, and Alice closes her call tab as soon as it may close:
+    her frame may mark the call ended before her page has taken the end.
+    Each time, no voice datagram leaves her program for 5 s after, and the
+    next call connects as the first did; the last one carries speech both
+    ways."""
+    sounds = []
+    try:
+        relay, alice, bob = two_users(s, sounds)
+        # On the relayed path every datagram a client sends reaches the relay.
+        relay.ctl("set path relay")
+        # A null sink's monitor keeps time only while something plays into
+        # it: both microphones hear silence, and both speakers play it.
+        for u in (alice, bob):
+            u.sound.speak("/dev/zero")
+            u.sound.speak("/dev/zero", "spk")
+        tabbed = alice.ui("child", alice.main, "Pelvane_tabbed")
+        for n in range(1, TAB_CLOSING_ROUNDS + 2):
+            start = len(relay.log())
+            alice.contact_action(alice.main, "Bob Baker", CALL_BUTTON)
+            bob.press(bob.main, ACCEPT)
+            relay.wait_log("media connected on the relayed path", 60000)
+            caller = caller_endpoint(relay.log()[start:])
+            poll(lambda: relay.log()[start:], lambda l: voice_from(l, caller), 15000,
+                 lambda l: "call %d: no voice from Alice" % n)
+            if n > TAB_CLOSING_ROUNDS:
+                break
+            page = alice.ui("parent", alice.find(alice.main, END_CALL))
+            bob.press(bob.main, END_CALL)
+            check(alice.ui("repeat", tabbed, CLOSE_TAB, page, 15000, timeout=30) != "none",
+                  "call %d: Alice's call tab does not close" % n)
+            closed = len(relay.log())
+            time.sleep(5)
+            after = relay.log()[closed:]
+            leaked = voice_from(after, caller)
+            check(not leaked, "call %d: %d datagrams left Alice's program after her tab closed: %s"
+                  % (n, len(leaked), leaked[:2]))
+            # Her page, had it taken the end, would have hung up in turn.
+            print("call %d: the tab closed %s her page took the end"
+                  % (n, "after" if "(alice@pelvane.test) < 13 " in after else "before"))
+        level = speech_heard(s, alice, bob, "to-bob")
+        check(level > 300, "Alice's speech came out of Bob's speaker (level %.0f)" % level)
+        level = speech_heard(s, bob, alice, "to-alice")
+        check(level > 300, "Bob's speech came out of Alice's speaker (level %.0f)" % level)
+        hang_up_and_exit(alice, bob)
+    finally:
+        for sound in sounds:
+            sound.stop()
+
+
 IDCANCEL = 2
 # Names of 255 bytes, the most an enciphered name holds.
 LONG_NAME = "l" * 242 + "@pelvane.test"
@@ -757,7 +833,8 @@ SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbere
                                      language_tool_then_start, missing_language_file, held_settings_file,
                                      session_end, file_between_two_users,
                                      chat_between_two_users, call_between_two_users,
-                                     acceptance_before_the_answer, hostile_peer)}
+                                     acceptance_before_the_answer, tab_closed_as_the_peer_hangs_up,
+                                     hostile_peer)}
 
 
 if __name__ == "__main__":

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "CryptoCore.h"
 #include "ProcessCounts.h"
 #include "ServerBody.h"
+#include "UdpSocket.h"
 #include "VoIPManager.h"
 
 namespace {
@@ -184,6 +186,193 @@ TEST_F(CallState, ATalkingCalleeTakesTheCallersAcceptanceWithoutASecondStart)
 
     manager->EndCall();
     EXPECT_FALSE(manager->GetAudioEngine().IsRunning());
+}
+
+// Where this side's voice goes in the cases below: a socket of the test's
+// own, which counts what arrives.
+class VoiceListener {
+public:
+    VoiceListener()
+    {
+        WSADATA wsa;
+        started_ = WSAStartup(MAKEWORD(2, 2), &wsa) == 0;
+        open_ = started_ && socket_.Open(0);
+    }
+    ~VoiceListener()
+    {
+        socket_.Close();
+        if (started_)
+            WSACleanup();
+    }
+    bool IsOpen() const { return open_; }
+    uint16_t Port() { return socket_.GetLocalPort(); }
+    // The datagrams that arrive within ms.
+    int CountFor(DWORD ms)
+    {
+        int count = 0;
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms) {
+            unsigned char buffer[UdpSocket::kReceiveBytes];
+            if (socket_.Receive(buffer) >= 0)
+                ++count;
+            else
+                Sleep(2);
+        }
+        return count;
+    }
+    // The first datagram, within ms: the sound server takes about a second
+    // to deliver the first captured audio, then voice leaves every 320 ms.
+    bool Arrives(DWORD ms)
+    {
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < ms)
+            if (CountFor(20) > 0)
+                return true;
+        return false;
+    }
+    // What left before now and still waits.
+    void Drain()
+    {
+        unsigned char buffer[UdpSocket::kReceiveBytes];
+        while (socket_.Receive(buffer) >= 0) {
+        }
+    }
+
+private:
+    bool started_ = false;
+    bool open_ = false;
+    UdpSocket socket_;
+};
+
+// However the call ends, the core stops its media as it takes the end, with
+// no window to help: nothing of the call leaves afterwards, and the next
+// call starts its media as the first did.
+TEST_F(CallState, EveryEndOfACallStopsItsMediaAndTheNextCallTalksAgain)
+{
+    VoiceListener peer;
+    ASSERT_TRUE(peer.IsOpen());
+    AudioEngine& engine = manager->GetAudioEngine();
+    ASSERT_TRUE(engine.OpenSocket(0));
+    const struct {
+        const char* name;
+        std::function<void()> end;
+        Seen events;
+    } endings[] = {
+        {"the peer hangs up", [this] { Deliver(Body(13)); }, {"17"}},
+        {"this side hangs up", [this] { manager->EndCall(); }, {"17"}},
+        {"the session is reset", [this] { manager->ResetSession(); }, {"17", "5"}},
+        // Once more: the call after a peer's hang-up is a call as any.
+        {"the peer hangs up again", [this] { Deliver(Body(13)); }, {"17"}},
+    };
+    for (const auto& e : endings) {
+        SCOPED_TRACE(e.name);
+        Ring();
+        engine.SetRemote(0x7F000001, peer.Port());
+        ASSERT_TRUE(manager->AcceptCall());
+        ASSERT_TRUE(peer.Arrives(3000));
+        Events();
+
+        e.end();
+        EXPECT_EQ(0, manager->GetCallState());
+        EXPECT_EQ(e.events, Events());
+        EXPECT_FALSE(engine.IsRunning());
+        peer.Drain();
+        // Three datagrams' time.
+        EXPECT_EQ(0, peer.CountFor(1000));
+    }
+    engine.CloseSocket();
+}
+
+// The peer's hang-up and this side's accept race: an accept taken after the
+// end starts nothing; the accept reports the call ended, as a failed start
+// does.
+TEST_F(CallState, AnAcceptAfterTheEndStartsNoMedia)
+{
+    Ring();
+    Deliver(Body(13));
+    EXPECT_EQ((Seen{"14:alice@pelvane.test|Alice", "17"}), Events());
+    EXPECT_FALSE(manager->AcceptCall());
+    EXPECT_FALSE(manager->GetAudioEngine().IsRunning());
+    EXPECT_EQ(0, manager->GetCallState());
+    EXPECT_EQ(Seen{"17"}, Events());
+}
+
+// The peer's hang-up, taken on the connect thread, after a pause.
+struct PeerHangUp {
+    VoIPManager* manager;
+    DWORD delayMs;
+
+    static DWORD WINAPI Main(LPVOID self)
+    {
+        const PeerHangUp& p = *static_cast<PeerHangUp*>(self);
+        Sleep(p.delayMs);
+        const Body end(13);
+        DeliverBody(*p.manager, end.bytes, end.bytes.size());
+        return 0;
+    }
+};
+
+// The peer hangs up while this side accepts, or hangs up too, on the
+// window's thread. Whichever comes first, both return, and no media runs
+// after them.
+TEST_F(CallState, AnEndRacingAnAcceptOrAHangUpLeavesNoMedia)
+{
+    AudioEngine& engine = manager->GetAudioEngine();
+    const struct {
+        const char* name;
+        bool talking;
+        std::function<void()> act;
+    } races[] = {
+        {"accept", false, [this] { manager->AcceptCall(); }},
+        {"hang-up", true, [this] { manager->EndCall(); }},
+    };
+    for (const auto& race : races) {
+        for (DWORD round = 0; round < 6; ++round) {
+            SCOPED_TRACE(std::string(race.name) + " round " + std::to_string(round));
+            Ring();
+            if (race.talking) {
+                ASSERT_TRUE(manager->AcceptCall());
+            }
+            PeerHangUp peer{manager.get(), round * 4};
+            HANDLE thread = CreateThread(nullptr, 0, PeerHangUp::Main, &peer, 0, nullptr);
+            ASSERT_NE(nullptr, thread);
+            Sleep(10);
+            race.act();
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
+            CloseHandle(thread);
+            EXPECT_FALSE(engine.IsRunning());
+            EXPECT_EQ(0, manager->GetCallState());
+            Events();
+        }
+    }
+}
+
+// A page that goes while its media runs ends its call by the media's
+// number; a number of an earlier call ends nothing of a later one.
+TEST_F(CallState, OnlyTheMediaOfItsOwnNumberIsEndedByIt)
+{
+    AudioEngine& engine = manager->GetAudioEngine();
+    Ring();
+    ASSERT_TRUE(manager->AcceptCall());
+    const uint32_t first = manager->GetMediaNumber();
+    manager->EndCall();
+    EXPECT_FALSE(manager->EndCallOfMedia(first));
+    Ring();
+    ASSERT_TRUE(manager->AcceptCall());
+    const uint32_t second = manager->GetMediaNumber();
+    EXPECT_NE(first, second);
+    Events();
+
+    EXPECT_FALSE(manager->EndCallOfMedia(first));
+    EXPECT_TRUE(engine.IsRunning());
+    EXPECT_EQ(6, manager->GetCallState());
+    EXPECT_EQ(Seen{}, Events());
+
+    EXPECT_TRUE(manager->EndCallOfMedia(second));
+    EXPECT_FALSE(engine.IsRunning());
+    EXPECT_EQ(0, manager->GetCallState());
+    EXPECT_EQ(Seen{"17"}, Events());
+    EXPECT_FALSE(manager->EndCallOfMedia(second));
 }
 
 }  // namespace
