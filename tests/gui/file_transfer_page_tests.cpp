@@ -53,6 +53,14 @@ BarPlace BarIn(int width, int height)
     return {height / 2 + 10, left + 4, left + barWidth - 20 - 4};
 }
 
+// An end of the transfer as the core posts it, and the text the page then
+// shows (-1: the event's own).
+struct EndCase {
+    const char* name;
+    std::function<void()> post;
+    int text;
+};
+
 bool IsRed(uint32_t p) { return gui::Red(p) > 90 && gui::Green(p) < 30 && gui::Blue(p) < 30; }
 
 // The leftmost and one past the rightmost red column of row y; (0, 0)
@@ -179,11 +187,7 @@ TEST_F(TransferPage, ASendingPageOffersTheFileAndShowsWhyTheOfferFailed)
 
 TEST_F(TransferPage, EachEndOfTheTransferShowsItsTextAndClosesThePage)
 {
-    struct Case {
-        const char* name;
-        std::function<void()> post;
-        int text;
-    } cases[] = {
+    const EndCase cases[] = {
         {"refused as not supported", [] { PostPair(VE_TransferFailed, kId, "Not supported"); }, 139},
         {"failed, lower case", [] { PostPair(VE_TransferFailed, kId, "not supported"); }, 97},
         {"failed", [] { PostPair(VE_TransferFailed, kId, "The disk is full."); }, 97},
@@ -192,7 +196,7 @@ TEST_F(TransferPage, EachEndOfTheTransferShowsItsTextAndClosesThePage)
         {"could not start, for this transfer and path",
          [] { Broadcast(VE_FileOfferFailed, VoipEventTransferAnswer{kId, kPath, "No offer."}); }, -1},
     };
-    for (const Case& c : cases) {
+    for (const EndCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NO_FATAL_FAILURE(Open(kPath));
         c.post();
@@ -513,18 +517,14 @@ TEST_F(TransferPage, AReceiveThatCouldNotStartShowsWhyAndOnlyOnItsOwnPage)
 
 TEST_F(TransferPage, AnEndThatCameWhileTheCancelQuestionWasOpenIsReportedAsItWas)
 {
-    struct Case {
-        const char* name;
-        std::function<void()> post;
-        int text;
-    } cases[] = {
+    const EndCase cases[] = {
         {"complete", [] { Post(VE_TransferComplete, kId); }, 85},
         {"failed", [] { PostPair(VE_TransferFailed, kId, "Disk full"); }, 97},
         {"cancelled by the peer", [] { Post(VE_TransferCancelled, kId); }, 83},
         // Progress is no end: the cancel ends it.
         {"still running", [] { PostProgress(kId, 1000, 500); }, 86},
     };
-    for (const Case& c : cases) {
+    for (const EndCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NO_FATAL_FAILURE(Open(kPath));
         ShownBox question, end;
