@@ -122,26 +122,34 @@ LRESULT CFileTransferDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
 {
     if (boxes_.IsOpen() || closed_) return 0;
     std::unique_ptr<VoipEvent> event(handler_.PopEvent());
-    if (!event) return 0;
-    switch (event->GetKind()) {
+    if (event) HandleEvent(*event);
+    return 0;
+}
+
+bool CFileTransferDlg::HandleEvent(const VoipEvent& event)
+{
+    switch (event.GetKind()) {
     case VE_FileOfferFailed: {
-        VoipEventTransferAnswer* answer = event->Payload<VoipEventTransferAnswer>();
-        if (answer && answer->wide == path_) EndWithBox(FromAnsi(answer->second).c_str());
+        // An offer that could not be made names its recipient; a receive
+        // that could not start names its transfer.
+        VoipEventTransferAnswer* answer = event.Payload<VoipEventTransferAnswer>();
+        if (answer && answer->wide == path_ && answer->first == (sending_ ? contactName_ : transferId_))
+            return EndWithBox(FromAnsi(answer->second).c_str());
         break;
     }
     case VE_TransferFailed: {
-        TextPair* failure = event->Payload<TextPair>();
+        TextPair* failure = event.Payload<TextPair>();
         if (failure && IsThisTransfer(failure->first))
-            EndWithBox(LanguageTable[failure->second == kNotSupportedReply ? kNotSupported : kFailed]);
+            return EndWithBox(LanguageTable[failure->second == kNotSupportedReply ? kNotSupported : kFailed]);
         break;
     }
     case VE_TransferCancelled: {
-        VoipEventText* cancelled = event->Payload<VoipEventText>();
-        if (cancelled && IsThisTransfer(cancelled->text)) EndWithBox(LanguageTable[kPeerCancelled]);
+        VoipEventText* cancelled = event.Payload<VoipEventText>();
+        if (cancelled && IsThisTransfer(cancelled->text)) return EndWithBox(LanguageTable[kPeerCancelled]);
         break;
     }
     case VE_TransferProgress: {
-        VoipEventProgress* step = event->Payload<VoipEventProgress>();
+        VoipEventProgress* step = event.Payload<VoipEventProgress>();
         if (step && IsThisTransfer(step->text)) {
             progress_ = TransferPercent(step->first, step->second);
             Invalidate(FALSE);
@@ -149,14 +157,23 @@ LRESULT CFileTransferDlg::OnTimer(UINT, WPARAM, LPARAM, BOOL&)
         break;
     }
     case VE_TransferComplete: {
-        VoipEventText* done = event->Payload<VoipEventText>();
-        if (done && IsThisTransfer(done->text)) EndWithBox(LanguageTable[kComplete]);
+        VoipEventText* done = event.Payload<VoipEventText>();
+        if (done && IsThisTransfer(done->text)) return EndWithBox(LanguageTable[kComplete]);
         break;
     }
     default:
         break;
     }
-    return 0;
+    return false;
+}
+
+bool CFileTransferDlg::TakeWaitingEvents()
+{
+    while (VoipEvent* taken = handler_.PopEvent()) {
+        std::unique_ptr<VoipEvent> event(taken);
+        if (HandleEvent(*event)) return true;
+    }
+    return false;
 }
 
 LRESULT CFileTransferDlg::OnCancel(WORD, WORD, HWND, BOOL&)
@@ -170,11 +187,26 @@ void CFileTransferDlg::AskCancel()
     // Asked again while a box of the page is open (the session was reset
     // meanwhile): the page stays; the open box decides.
     if (boxes_.IsOpen() || closed_) return;
+    // A transfer that has ended already (a session reset ends every one)
+    // is reported as it ended, and nothing is asked.
+    if (TakeWaitingEvents()) return;
     if (boxes_.Box(m_hWnd, LanguageTable[kCancelQuestion], LanguageTable[kBoxCaption], MB_YESNO | MB_ICONQUESTION) !=
         IDYES)
         return;
-    GetVoIPManager()->CancelFileTransfer(transferId_);
-    EndWithBox(LanguageTable[kCancelled]);
+    // No event is taken while the question is open: the transfer may have
+    // ended meanwhile, and only the core knows whether this cancel ended it.
+    switch (GetVoIPManager()->CancelFileTransfer(transferId_)) {
+    case VoIPManager::kCancelledHere:
+        EndWithBox(LanguageTable[kCancelled]);
+        break;
+    case VoIPManager::kEndedMeanwhile:
+        // Its end event is on its way; the timer reports it.
+        break;
+    case VoIPManager::kNoSuchTransfer:
+        // Its end, if it ran at all, waits in the queue.
+        if (!TakeWaitingEvents()) EndWithBox(LanguageTable[kCancelled]);
+        break;
+    }
 }
 
 void CFileTransferDlg::ShowBox(const wchar_t* text)
@@ -184,10 +216,11 @@ void CFileTransferDlg::ShowBox(const wchar_t* text)
     box.DoModal(m_hWnd);
 }
 
-void CFileTransferDlg::EndWithBox(const wchar_t* text)
+bool CFileTransferDlg::EndWithBox(const wchar_t* text)
 {
     ShowBox(text);
     ClosePage();
+    return true;
 }
 
 void CFileTransferDlg::ClosePage()

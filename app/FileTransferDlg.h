@@ -60,10 +60,14 @@ private:
     LRESULT OnCancel(WORD, WORD, HWND, BOOL&);
 
     bool IsThisTransfer(const std::string& transferId) const;
+    // Handles one core event; true when it ended the page.
+    bool HandleEvent(const VoipEvent& event);
+    // Handles every waiting event up to one that ends the page; true then.
+    bool TakeWaitingEvents();
     // Shows the text in the program's message box, modal on the page.
     void ShowBox(const wchar_t* text);
-    // The transfer ended: one box, then the page goes.
-    void EndWithBox(const wchar_t* text);
+    // The transfer ended: one box, then the page goes. True.
+    bool EndWithBox(const wchar_t* text);
     // Deletes the page's tab and asks the conversation window to remove the
     // page.
     void ClosePage();

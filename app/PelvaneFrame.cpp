@@ -290,6 +290,15 @@ LRESULT CPelvaneFrame::OnShowConversations(WORD, WORD, HWND, BOOL&)
 
 LRESULT CPelvaneFrame::OnExit(WORD, WORD, HWND, BOOL&)
 {
+    VoIPManager* manager = GetVoIPManager();
+    if (manager->CountOutgoingTransfers() > 0 || manager->CountIncomingTransfers() > 0) {
+        if (m_modal.Box(m_hWnd, LanguageTable[kExitWithTransfersText], LanguageTable[kProductNameText],
+                        MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return 0;
+        // The peers learn of it before the link goes, and no page of
+        // theirs waits for ever.
+        manager->CancelAllTransfers(kCancelsWaitMs);
+    }
     ShutDown();
     return 0;
 }

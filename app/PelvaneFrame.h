@@ -48,6 +48,10 @@ public:
     enum { kEventTimer = 1, kEventPeriodMs = 100 };
     // The language text of the product's name: the tray's tooltip.
     enum { kProductNameText = 18 };
+    // Exit asks first while files are sent or received, then gives the
+    // link this long at most to send the transfers' cancels.
+    enum { kExitWithTransfersText = 142 };
+    static const uint32_t kCancelsWaitMs = 3000;
     enum { kMinWidth = 375, kMinHeight = 250, kMaxWidth = 475, kMaxHeight = 550 };
     // Commands without an action of their own.
     enum { kIdleCommandA = 32775, kIdleCommandB = 32776 };

@@ -47,6 +47,14 @@ bool CFileHandle::CreateNew(const wchar_t* path)
                              FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+bool CFileHandle::OpenExistingForWrite(const wchar_t* path)
+{
+    if (handle_)
+        return false;
+    return Adopt(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
+}
+
 bool CFileHandle::Read(void* buffer, uint32_t count, uint32_t* got)
 {
     DWORD done = 0;

@@ -24,6 +24,9 @@ public:
     bool OpenExisting(const wchar_t* path);
     // Fails when the file exists already.
     bool CreateNew(const wchar_t* path);
+    // An existing file, for writing, which others may then only read; fails
+    // (with the system's reason in GetLastError) when there is none.
+    bool OpenExistingForWrite(const wchar_t* path);
     // True when at least one byte came; got (if given) receives the count.
     bool Read(void* buffer, uint32_t count, uint32_t* got = nullptr);
     // True only when every byte was written.

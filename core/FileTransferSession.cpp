@@ -76,9 +76,44 @@ bool FileTransferSession::PrepareReceive(const wchar_t* path, const std::string&
     label = label_ ? label_ : L"";
     receivingPeer = mid;
     totalSize = remaining = size;
-    if (!file.OpenReadWrite(path, true))
+    if (!path || !*path)
         return false;
+    // The user's file is not touched until the new one is whole. Held
+    // meanwhile, no other writer changes it, and one that cannot be
+    // written fails now rather than at the end. A read-only file is never
+    // replaced, even where an administrator could open it for writing.
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    if (!targetHold.OpenExistingForWrite(path) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return false;
+    if (!received.Open(path))
+        return false;
+    targetPath = FullPath(path);
     return MakeKeys() && plainBuffer.Resize(kReceiveBufferSize);
+}
+
+bool FileTransferSession::CommitReceived()
+{
+    if (remaining != 0 || !received.IsOpen())
+        return false;
+    // The hold would keep the new file out of the target's place.
+    targetHold.Close();
+    return received.Commit();
+}
+
+std::wstring FileTransferSession::FullPath(const wchar_t* path)
+{
+    wchar_t full[MAX_PATH * 4];
+    const DWORD n = GetFullPathNameW(path, MAX_PATH * 4, full, nullptr);
+    return n > 0 && n < MAX_PATH * 4 ? std::wstring(full, n) : std::wstring(path);
+}
+
+bool FileTransferSession::SameTarget(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                                TRUE)
+        == CSTR_EQUAL;
 }
 
 bool FileTransferSession::ExportPublicKey(Buf& out) const
@@ -180,7 +215,7 @@ bool FileTransferSession::WriteChunk(const void* data, uint32_t count)
         std::memcpy(plainBuffer.GetData(), data, count);
         ProcessBlocks(decryptor, data, plainBuffer.GetData(), WholeBlocks(count));
     }
-    if (!file.Write(plainBuffer.GetData(), count))
+    if (!received.Write(plainBuffer.GetData(), count))
         return false;
     remaining -= count;
     ++chunkCounter;

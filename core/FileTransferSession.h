@@ -36,9 +36,16 @@ public:
 
     // Sender: opens the file to send; an empty, missing or 4 GiB file fails.
     bool PrepareSend(const wchar_t* path, const std::string& recipient, const wchar_t* label);
-    // Receiver: creates (or empties) the target file.
+    // Receiver: the file is written beside the target, which is only held
+    // until the commit: it fails now when the target cannot be written
+    // (read-only, held by another program) or no file can be made beside it.
     bool PrepareReceive(const wchar_t* path, const std::string& mid, const wchar_t* label,
                         uint32_t size);
+    // Receiver, once every byte came: the file, flushed and closed, takes
+    // the target's place in one step. False, and the target as it was,
+    // otherwise. A receive that ends any other way leaves the target as it
+    // was and removes its new file.
+    bool CommitReceived();
 
     // Receiver: the own public point, compressed (49 bytes).
     bool ExportPublicKey(Buf& out) const;
@@ -75,6 +82,11 @@ public:
     const std::wstring& GetLabel() const { return label; }
     bool IsActive() const { return active; }
     bool HasFileKey() const { return keyUnwrapped; }
+    // Receiver: the target as a full path, to compare targets by.
+    const std::wstring& GetTargetPath() const { return targetPath; }
+    // The same file by name, whatever the case or the relative parts.
+    static bool SameTarget(const std::wstring& a, const std::wstring& b);
+    static std::wstring FullPath(const wchar_t* path);
 
 private:
     bool MakeKeys();
@@ -101,4 +113,9 @@ private:
     CryptoPP::AutoSeededRandomPool randomPool;
     // Receiver: the decryptor holds the sender's key, not the placeholder.
     bool keyUnwrapped;
+    // Receiver: the target, held against other writers; the file that is
+    // written beside it; the target's full path.
+    CFileHandle targetHold;
+    CReplacingFile received;
+    std::wstring targetPath;
 };

@@ -22,8 +22,13 @@ const int32_t kOfferNotSent = 67;
 const int32_t kCannotCreateTarget = 68;
 const int32_t kAlreadyReceiving = 69;
 const int32_t kChunkNotWritten = 70;
+const int32_t kConnectionLost = 74;
+const int32_t kSenderCancelled = 83;
 const int32_t kTransferFailed = 97;
 const int32_t kBusy = 98;
+
+// An offer's state while it is open.
+const int32_t kOfferOpen = 0;
 
 template <typename Map>
 int CountLocked(CriticalSection& lock, const Map& map)
@@ -58,12 +63,6 @@ bool VoIPManager::AddOutgoingTransfer(const std::string& id, const TransferPtr& 
 {
     ScopedLock lock(outgoingLock);
     return outgoingTransfers.emplace(id, session).second;
-}
-
-bool VoIPManager::AddIncomingTransfer(const std::string& id, const TransferPtr& session)
-{
-    ScopedLock lock(incomingLock);
-    return incomingTransfers.emplace(id, session).second;
 }
 
 VoIPManager::TransferPtr VoIPManager::FindOutgoingTransfer(const std::string& id)
@@ -109,6 +108,75 @@ void VoIPManager::RemoveIncomingTransfer(const std::string& id)
     incomingTransfers.erase(id);
 }
 
+VoIPManager::TransferPtr VoIPManager::TakeTransfer(const std::string& id, bool reportLater)
+{
+    TransferPtr session;
+    ScopedLock lock(outgoingLock);
+    auto out = outgoingTransfers.find(id);
+    if (out != outgoingTransfers.end()) {
+        session = out->second;
+        outgoingTransfers.erase(out);
+    } else {
+        ScopedLock inner(incomingLock);
+        auto in = incomingTransfers.find(id);
+        if (in != incomingTransfers.end()) {
+            session = in->second;
+            incomingTransfers.erase(in);
+        }
+    }
+    if (session && reportLater)
+        endingTransfers.insert(id);
+    return session;
+}
+
+void VoIPManager::EndedTransfer(const std::string& id, VoipEventKind kind, const std::string& text)
+{
+    if (kind == VE_TransferFailed)
+        handlerRegistry.Broadcast(kind, TextPair{id, text});
+    else
+        handlerRegistry.Broadcast(kind, VoipEventText{id});
+    ScopedLock lock(outgoingLock);
+    endingTransfers.erase(id);
+}
+
+void VoIPManager::CloseOffer(const std::string& id, int32_t why)
+{
+    ScopedLock lock(incomingLock);
+    auto it = offers.find(id);
+    if (it != offers.end() && it->second == kOfferOpen)
+        it->second = why;
+}
+
+int32_t VoIPManager::OfferState(const std::string& id)
+{
+    ScopedLock lock(incomingLock);
+    auto it = offers.find(id);
+    // Never announced, or forgotten by a stop, which loses the link too.
+    return it == offers.end() ? kConnectionLost : it->second;
+}
+
+int32_t VoIPManager::TakeOffer(const std::string& id, const TransferPtr& session)
+{
+    ScopedLock lock(incomingLock);
+    auto it = offers.find(id);
+    if (it == offers.end())
+        return kConnectionLost;
+    const int32_t state = it->second;
+    offers.erase(it);
+    if (state == kOfferOpen && session && !incomingTransfers.emplace(id, session).second)
+        return kAlreadyReceiving;
+    return state;
+}
+
+bool VoIPManager::IsReceivingInto(const std::wstring& fullPath)
+{
+    ScopedLock lock(incomingLock);
+    for (const auto& entry : incomingTransfers)
+        if (FileTransferSession::SameTarget(entry.second->GetTargetPath(), fullPath))
+            return true;
+    return false;
+}
+
 int VoIPManager::CountOutgoingTransfers()
 {
     return CountLocked(outgoingLock, outgoingTransfers);
@@ -134,34 +202,45 @@ bool VoIPManager::SendTransferError(const std::string& id, int32_t languageId)
     return Send(message);
 }
 
-void VoIPManager::FailTransfer(const std::string& id, int32_t localText)
+void VoIPManager::FailTransfer(const std::string& id, int32_t localText, bool tellPeer)
 {
-    RemoveTransfer(id);
-    SendTransferError(id, kTransferFailed);
-    handlerRegistry.Broadcast(VE_TransferFailed, TextPair{id, GetLanguageString(localText)});
+    // Taken, the session goes with the last holder, and a received file
+    // with it: the target stays as it was.
+    if (!TakeTransfer(id))
+        return;
+    if (tellPeer)
+        SendTransferError(id, kTransferFailed);
+    EndedTransfer(id, VE_TransferFailed, GetLanguageString(localText));
 }
 
 void VoIPManager::DropTransfers()
 {
     TransferMap outgoing, incoming;
+    std::vector<std::string> dropped;
     {
         ScopedLock lock(outgoingLock);
         outgoing.swap(outgoingTransfers);
         ScopedLock inner(incomingLock);
         incoming.swap(incomingTransfers);
+        for (const TransferMap* map : {&outgoing, &incoming})
+            for (const auto& entry : *map)
+                dropped.push_back(entry.first);
+        endingTransfers.insert(dropped.begin(), dropped.end());
         // Nothing can be sent now: the link is gone or not yet signed in.
         // A stopping session signs in no more, so it owes nothing.
-        if (IsStopping())
+        if (IsStopping()) {
             cancelsOwed.clear();
-        else
-            for (const TransferMap* map : {&outgoing, &incoming})
-                for (const auto& entry : *map)
-                    cancelsOwed.push_back(entry.first);
+            offers.clear();
+        } else {
+            cancelsOwed.insert(cancelsOwed.end(), dropped.begin(), dropped.end());
+            // The relay ended them with the link: none can be taken now.
+            for (auto& offer : offers)
+                if (offer.second == kOfferOpen)
+                    offer.second = kConnectionLost;
+        }
     }
-    for (const TransferMap* map : {&outgoing, &incoming})
-        for (const auto& entry : *map)
-            handlerRegistry.Broadcast(VE_TransferFailed,
-                                      TextPair{entry.first, GetLanguageString(kTransferFailed)});
+    for (const std::string& id : dropped)
+        EndedTransfer(id, VE_TransferFailed, GetLanguageString(kTransferFailed));
 }
 
 void VoIPManager::SendOwedCancels()
@@ -171,8 +250,8 @@ void VoIPManager::SendOwedCancels()
         ScopedLock lock(outgoingLock);
         owed.swap(cancelsOwed);
     }
-    // Only the message goes: the dropped sessions closed their files, and a
-    // partly received file stays as it is.
+    // Only the message goes: the dropped sessions removed their files, and
+    // the targets stay as they were.
     for (const std::string& id : owed)
         SendTransferCommand(CmdHeader::CancelTransfer, id);
 }
@@ -211,22 +290,37 @@ void VoIPManager::AcceptFileOffer(const std::string& mid, const std::wstring& pa
                                   const std::wstring& label, const std::string& transferId,
                                   uint32_t size)
 {
-    // A transfer accepted again is answered before any file is opened: its
-    // own file is open and cannot be, and another one would be left empty.
-    if (FindIncomingTransfer(transferId)) {
-        SendTransferError(transferId, kAlreadyReceiving);
-        return;
+    // The page of the transfer shows why it did not start.
+    auto refuse = [&](int32_t text, bool tellPeer) {
+        if (tellPeer)
+            SendTransferError(transferId, text);
+        handlerRegistry.Broadcast(VE_FileOfferFailed,
+                                  VoipEventTransferAnswer{transferId, path, GetLanguageString(text)});
+    };
+    // A transfer accepted again is answered before any file is opened.
+    if (FindIncomingTransfer(transferId))
+        return refuse(kAlreadyReceiving, true);
+    // Nobody is left to send an offer that the sender withdrew or that a
+    // lost link ended: the user's file is not touched for it.
+    const int32_t closed = IsSignedIn() ? OfferState(transferId) : kConnectionLost;
+    if (closed != kOfferOpen) {
+        TakeOffer(transferId);
+        return refuse(closed, false);
     }
     TransferPtr session = std::make_shared<FileTransferSession>();
-    if (!session->PrepareReceive(path.c_str(), mid, label.c_str(), size)) {
+    // Two receives into one target: the second would replace the first.
+    if (IsReceivingInto(FileTransferSession::FullPath(path.c_str()))
+        || !session->PrepareReceive(path.c_str(), mid, label.c_str(), size)) {
+        TakeOffer(transferId);
         session.reset();
-        SendTransferError(transferId, kCannotCreateTarget);
-        return;
+        return refuse(kCannotCreateTarget, true);
     }
-    if (!AddIncomingTransfer(transferId, session)) {
+    // Added only while the offer is open: a withdrawal that came during the
+    // preparation ends it here, and the prepared file goes.
+    const int32_t taken = TakeOffer(transferId, session);
+    if (taken != kOfferOpen) {
         session.reset();
-        SendTransferError(transferId, kAlreadyReceiving);
-        return;
+        return refuse(taken, taken == kAlreadyReceiving);
     }
     Buf point;
     if (!session->ExportPublicKey(point)) {
@@ -240,10 +334,47 @@ void VoIPManager::AcceptFileOffer(const std::string& mid, const std::wstring& pa
         FailTransfer(transferId, kTransferFailed);
 }
 
-void VoIPManager::CancelFileTransfer(const std::string& transferId)
+VoIPManager::CancelOutcome VoIPManager::CancelFileTransfer(const std::string& transferId)
 {
-    RemoveTransfer(transferId);
+    TakeOffer(transferId);
+    TransferPtr session;
+    {
+        ScopedLock lock(outgoingLock);
+        if (endingTransfers.count(transferId))
+            return kEndedMeanwhile;
+        // This window reports the end itself.
+        session = TakeTransfer(transferId, false);
+    }
+    // Sent for an unknown identifier too: it refuses an offer.
     SendTransferCommand(CmdHeader::CancelTransfer, transferId);
+    return session ? kCancelledHere : kNoSuchTransfer;
+}
+
+void VoIPManager::CancelAllTransfers(uint32_t waitMs)
+{
+    std::vector<std::string> ids;
+    {
+        ScopedLock lock(outgoingLock);
+        for (const auto& entry : outgoingTransfers)
+            ids.push_back(entry.first);
+        ScopedLock inner(incomingLock);
+        for (const auto& entry : incomingTransfers)
+            ids.push_back(entry.first);
+    }
+    for (const std::string& id : ids)
+        CancelFileTransfer(id);
+    // The connect thread sends one queued message per pass.
+    const DWORD start = GetTickCount();
+    for (;;) {
+        {
+            ScopedLock lock(linkLock);
+            if (!link.IsConnected() || link.QueuedChunks() == 0)
+                return;
+        }
+        if (GetTickCount() - start >= waitMs)
+            return;
+        Sleep(20);
+    }
 }
 
 void VoIPManager::PumpFileTransfers()
@@ -260,6 +391,7 @@ void VoIPManager::PumpFileTransfers()
             const std::string id = it->first;
             if (!session.ReadNextChunk()) {
                 it = outgoingTransfers.erase(it);
+                endingTransfers.insert(id);
                 SendTransferError(id, kTransferFailed);
                 failed.push_back(id);
                 continue;
@@ -272,12 +404,13 @@ void VoIPManager::PumpFileTransfers()
             if (Send(message))
                 break;
             it = outgoingTransfers.erase(it);
+            endingTransfers.insert(id);
             failed.push_back(id);
         }
     }
     // The sending window learns that its transfer ended.
     for (const std::string& id : failed)
-        handlerRegistry.Broadcast(VE_TransferFailed, TextPair{id, GetLanguageString(kTransferFailed)});
+        EndedTransfer(id, VE_TransferFailed, GetLanguageString(kTransferFailed));
 }
 
 void VoIPManager::OnFileOffer(CmdMsg& message, bool twin)
@@ -292,6 +425,15 @@ void VoIPManager::OnFileOffer(CmdMsg& message, bool twin)
     if (CountOutgoingTransfers() || CountIncomingTransfers()) {
         SendTransferError(offer.third, kBusy);
         return;
+    }
+    {
+        ScopedLock lock(incomingLock);
+        // The same offer twice would be asked about twice, and its pages
+        // could not be told apart.
+        auto known = offers.find(offer.third);
+        if (known != offers.end() && known->second == kOfferOpen)
+            return;
+        offers[offer.third] = kOfferOpen;
     }
     handlerRegistry.Broadcast(VE_FileOffer, offer);
 }
@@ -313,8 +455,9 @@ void VoIPManager::OnFileKeyRequest(CmdMsg& message, bool)
     CmdMsg reply(CmdHeader::WrappedFileKey);
     AppendString(reply.GetFieldList(), id);
     AppendBuf(reply.GetFieldList(), wrapped);
+    // Nothing more goes out on this link, but the window must learn of it.
     if (!Send(reply))
-        RemoveTransfer(id);
+        FailTransfer(id, kTransferFailed, false);
 }
 
 void VoIPManager::OnFileKeyWrapped(CmdMsg& message, bool)
@@ -333,7 +476,7 @@ void VoIPManager::OnFileKeyWrapped(CmdMsg& message, bool)
         return;
     }
     if (!SendTransferCommand(CmdHeader::ReadyToReceive, id))
-        RemoveTransfer(id);
+        FailTransfer(id, kTransferFailed, false);
 }
 
 void VoIPManager::OnFileReady(CmdMsg& message, bool)
@@ -398,10 +541,9 @@ void VoIPManager::OnFileChunkAck(CmdMsg& message, bool)
         return;
     session->OnChunkAck(number);
     handlerRegistry.Broadcast(VE_TransferProgress, Progress(id, *session));
-    if (session->IsComplete()) {
-        RemoveTransfer(id);
+    if (session->IsComplete() && TakeTransfer(id)) {
         SendTransferCommand(CmdHeader::TransferDone, id);
-        handlerRegistry.Broadcast(VE_TransferComplete, VoipEventText{id});
+        EndedTransfer(id, VE_TransferComplete);
     }
 }
 
@@ -418,9 +560,15 @@ void VoIPManager::OnFileDone(CmdMsg& message, bool)
         FailTransfer(id, kTransferFailed);
         return;
     }
-    RemoveTransfer(id);
-    session.reset();
-    handlerRegistry.Broadcast(VE_TransferComplete, VoipEventText{id});
+    if (!TakeTransfer(id))
+        return;
+    // Complete only once the whole file stands in the target's place.
+    if (!session->CommitReceived()) {
+        SendTransferError(id, kTransferFailed);
+        EndedTransfer(id, VE_TransferFailed, GetLanguageString(kChunkNotWritten));
+        return;
+    }
+    EndedTransfer(id, VE_TransferComplete);
 }
 
 void VoIPManager::OnFileFailed(CmdMsg& message, bool)
@@ -428,8 +576,11 @@ void VoIPManager::OnFileFailed(CmdMsg& message, bool)
     TextPair failure;
     if (!message.GetReader().ReadString(failure.first).ReadString(failure.second).IsOk())
         return;
-    RemoveTransfer(failure.first);
-    handlerRegistry.Broadcast(VE_TransferFailed, failure);
+    CloseOffer(failure.first, kTransferFailed);
+    if (TakeTransfer(failure.first))
+        EndedTransfer(failure.first, VE_TransferFailed, failure.second);
+    else
+        handlerRegistry.Broadcast(VE_TransferFailed, failure);
 }
 
 void VoIPManager::OnFileCancelled(CmdMsg& message, bool)
@@ -437,6 +588,9 @@ void VoIPManager::OnFileCancelled(CmdMsg& message, bool)
     std::string id;
     if (!message.GetReader().ReadString(id).IsOk())
         return;
-    RemoveTransfer(id);
-    handlerRegistry.Broadcast(VE_TransferCancelled, VoipEventText{id});
+    CloseOffer(id, kSenderCancelled);
+    if (TakeTransfer(id))
+        EndedTransfer(id, VE_TransferCancelled);
+    else
+        handlerRegistry.Broadcast(VE_TransferCancelled, VoipEventText{id});
 }

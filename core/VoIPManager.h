@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -122,9 +123,23 @@ public:
     // The outcome comes as event 26 or 27; transferId is filled once made.
     void OfferFile(const std::string& recipient, const std::wstring& path,
                    const std::wstring& fileName, std::string& transferId);
+    // A receive that cannot start is reported as event 26 with the
+    // transfer's identifier, the path and why: the target cannot be written
+    // (68), the transfer runs already (69), or the offer is no longer open
+    // because the sender withdrew it (83), it failed (97) or the link was
+    // lost (74). An offer that is no longer open touches no file.
     void AcceptFileOffer(const std::string& mid, const std::wstring& path,
                          const std::wstring& label, const std::string& transferId, uint32_t size);
-    void CancelFileTransfer(const std::string& transferId);
+    // What a cancel did: it ended the transfer; it came while the transfer
+    // was ending another way, whose event is on its way; or there was no
+    // such transfer, and so the end of any that ran was reported already.
+    enum CancelOutcome { kCancelledHere, kEndedMeanwhile, kNoSuchTransfer };
+    // Also refuses an offer not yet accepted.
+    CancelOutcome CancelFileTransfer(const std::string& transferId);
+    // Cancels every transfer, and returns once the link has sent the
+    // cancels or after waitMs: the peers must learn of them before the
+    // core stops.
+    void CancelAllTransfers(uint32_t waitMs);
     int CountOutgoingTransfers();
     int CountIncomingTransfers();
 
@@ -196,7 +211,6 @@ private:
     static bool NewTransferId(std::string& id);
     // False when the identifier is taken.
     bool AddOutgoingTransfer(const std::string& id, const TransferPtr& session);
-    bool AddIncomingTransfer(const std::string& id, const TransferPtr& session);
     TransferPtr FindOutgoingTransfer(const std::string& id);
     TransferPtr FindIncomingTransfer(const std::string& id);
     // The same, answering an unknown identifier with 33.
@@ -204,8 +218,27 @@ private:
     TransferPtr FindIncomingTransferOrRefuse(const std::string& id);
     void RemoveTransfer(const std::string& id);
     void RemoveIncomingTransfer(const std::string& id);
-    // Removes the transfer, tells the peer (33) and this side's windows (28).
-    void FailTransfer(const std::string& id, int32_t localText);
+    // Whoever takes a transfer out of its map ends it: nobody else can.
+    // With reportLater its identifier is kept among the ending ones until
+    // EndedTransfer has told the windows how it ended (kind 28 with the
+    // text, 30 or 34).
+    TransferPtr TakeTransfer(const std::string& id, bool reportLater = true);
+    void EndedTransfer(const std::string& id, VoipEventKind kind, const std::string& text = std::string());
+    // Ends the transfer unless something else did: tells the peer (33, when
+    // tellPeer) and this side's windows (28).
+    void FailTransfer(const std::string& id, int32_t localText, bool tellPeer = true);
+    // An offer that was announced to the windows: open until it is
+    // accepted or refused; closed (with the text that says why) when the
+    // sender withdrew it or the link was lost.
+    void CloseOffer(const std::string& id, int32_t why);
+    // The offer's state: 0 while it is open, else the text of why it closed.
+    int32_t OfferState(const std::string& id);
+    // The same, and the offer forgotten. Given a session, an open offer
+    // becomes that incoming transfer in the same step (69 when the
+    // identifier is taken).
+    int32_t TakeOffer(const std::string& id, const TransferPtr& session = TransferPtr());
+    // True when a running receive writes the same target.
+    bool IsReceivingInto(const std::wstring& fullPath);
     // A reset drops every transfer, and the windows learn of each; the
     // peers learn of it once the session is signed in again.
     void DropTransfers();
@@ -267,6 +300,13 @@ private:
     // Identifiers of the transfers that resets dropped since the last
     // sign-in; guarded by the outgoing lock.
     std::vector<std::string> cancelsOwed;
+    // Transfers taken out of their maps whose end is not yet reported;
+    // guarded by the outgoing lock.
+    std::set<std::string> endingTransfers;
+    // Offers announced to the windows and not yet answered, by identifier:
+    // 0 while open, else the text of why they closed; guarded by the
+    // incoming lock.
+    std::map<std::string, int32_t> offers;
     std::atomic<int32_t> hostIndex;
     std::atomic<bool> onSecondary;
     std::atomic<int32_t> fallbackSuccesses;

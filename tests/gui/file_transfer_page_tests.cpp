@@ -1,6 +1,7 @@
 // The file-transfer page as the conversation window opens it: the offer a
-// sending page makes, the end events and their boxes, progress and its bar,
-// the header's lines, the cancel question, one event per tick. Events are
+// sending page makes, a receive that could not start, the end events and
+// their boxes, progress and its bar, the header's lines, the cancel question
+// and the ends that come while it is open, one event per tick. Events are
 // broadcast as the core posts them. Screenshots: file_transfer_sending.png,
 // file_transfer_receiving.png.
 #include <winsock2.h>
@@ -51,6 +52,14 @@ BarPlace BarIn(int width, int height)
     // The percentage takes 20 pixels; a white frame and 3 pixels inside it.
     return {height / 2 + 10, left + 4, left + barWidth - 20 - 4};
 }
+
+// An end of the transfer as the core posts it, and the text the page then
+// shows (-1: the event's own).
+struct EndCase {
+    const char* name;
+    std::function<void()> post;
+    int text;
+};
 
 bool IsRed(uint32_t p) { return gui::Red(p) > 90 && gui::Green(p) < 30 && gui::Blue(p) < 30; }
 
@@ -178,21 +187,16 @@ TEST_F(TransferPage, ASendingPageOffersTheFileAndShowsWhyTheOfferFailed)
 
 TEST_F(TransferPage, EachEndOfTheTransferShowsItsTextAndClosesThePage)
 {
-    struct Case {
-        const char* name;
-        std::function<void()> post;
-        int text;
-    } cases[] = {
+    const EndCase cases[] = {
         {"refused as not supported", [] { PostPair(VE_TransferFailed, kId, "Not supported"); }, 139},
         {"failed, lower case", [] { PostPair(VE_TransferFailed, kId, "not supported"); }, 97},
         {"failed", [] { PostPair(VE_TransferFailed, kId, "The disk is full."); }, 97},
         {"cancelled by the peer", [] { Post(VE_TransferCancelled, kId); }, 83},
         {"complete", [] { Post(VE_TransferComplete, kId); }, 85},
-        {"offer failed for this path",
-         [] { Broadcast(VE_FileOfferFailed, VoipEventTransferAnswer{"bob@pelvane.test", kPath, "No offer."}); },
-         -1},
+        {"could not start, for this transfer and path",
+         [] { Broadcast(VE_FileOfferFailed, VoipEventTransferAnswer{kId, kPath, "No offer."}); }, -1},
     };
-    for (const Case& c : cases) {
+    for (const EndCase& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NO_FATAL_FAILURE(Open(kPath));
         c.post();
@@ -494,5 +498,56 @@ TEST_F(TransferPage, ASessionResetDuringAnOpenBoxLeavesThePageToThatBox)
     EXPECT_EQ(1u, boxesAfterReset);
     EXPECT_EQ(2, tabsAfterReset);
     EXPECT_EQ(LanguageTable[85], complete.text);
+    EXPECT_EQ(1, Strip().GetItemCount());
+}
+
+TEST_F(TransferPage, AReceiveThatCouldNotStartShowsWhyAndOnlyOnItsOwnPage)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(kPath));
+    // Another receive refused for the same file, and an offer of a file of
+    // that name that could not be made: neither is this page's.
+    Broadcast(VE_FileOfferFailed, VoipEventTransferAnswer{kOtherId, kPath, "Another receive."});
+    Broadcast(VE_FileOfferFailed, VoipEventTransferAnswer{"bob@pelvane.test", kPath, "An offer."});
+    EXPECT_EQ(L"", Answering(owner, [&] { Ticks(4); }).text);
+    EXPECT_FALSE(Closed());
+    Broadcast(VE_FileOfferFailed, VoipEventTransferAnswer{kId, kPath, GetLanguageString(68)});
+    EXPECT_EQ(LanguageTable[68], EndsWithBox().text);
+    EXPECT_EQ(1, Strip().GetItemCount());
+}
+
+TEST_F(TransferPage, AnEndThatCameWhileTheCancelQuestionWasOpenIsReportedAsItWas)
+{
+    const EndCase cases[] = {
+        {"complete", [] { Post(VE_TransferComplete, kId); }, 85},
+        {"failed", [] { PostPair(VE_TransferFailed, kId, "Disk full"); }, 97},
+        {"cancelled by the peer", [] { Post(VE_TransferCancelled, kId); }, 83},
+        // Progress is no end: the cancel ends it.
+        {"still running", [] { PostProgress(kId, 1000, 500); }, 86},
+    };
+    for (const EndCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(Open(kPath));
+        ShownBox question, end;
+        Script script({Do(c.post), Pause(300), AnswerBox(owner, &question, IDYES), AnswerBox(owner, &end)});
+        script.Start();
+        page->AskCancel();
+        EXPECT_TRUE(gui::PumpUntil([&] { return Closed() && script.Finished(); }));
+        EXPECT_EQ(LanguageTable[127], question.text);
+        EXPECT_EQ(LanguageTable[c.text], end.text);
+        EXPECT_EQ(1, Strip().GetItemCount());
+    }
+}
+
+TEST_F(TransferPage, ASessionResetReportsTheEndItBroughtWithoutAsking)
+{
+    ASSERT_NO_FATAL_FAILURE(Open(kPath));
+    // A reset reports every transfer failed, then the frame closes the pages.
+    PostPair(VE_TransferFailed, kId, GetLanguageString(97));
+    ShownBox box;
+    Script script({AnswerBox(owner, &box)}, 3000);
+    script.Start();
+    tabbed.CloseAllButFirst();
+    EXPECT_TRUE(gui::PumpUntil([&] { return Closed() && script.Finished(); }, 5000));
+    EXPECT_EQ(LanguageTable[97], box.text);
     EXPECT_EQ(1, Strip().GetItemCount());
 }

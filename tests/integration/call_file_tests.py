@@ -376,6 +376,10 @@ def file_sizes(s):
 
 
 def file_cancel(s):
+    """Transfers that end early, one at a time: cancelled by either side, refused
+    as busy, dropped by a reset, withdrawn before they were accepted. The
+    receiver's own file that each was to replace is never touched, and no
+    other file is left beside it; a whole file takes its place."""
     calls = Calls(s)
     relay = calls.relay
     try:
@@ -384,10 +388,20 @@ def file_cancel(s):
         c = calls.client("c", "carol", sound=False)
         content = os.urandom(8192 * 6)
         open(os.path.join(a.install, "six.bin"), "wb").write(content)
+        own = os.urandom(6600)
+        keep = os.path.join(b.install, "keep.bin")
+        open(keep, "wb").write(own)
+        files = sorted(os.listdir(b.install))
+
+        def kept(case):
+            check(open(keep, "rb").read() == own, "%s: Bob's keep.bin is no longer his own" % case)
+            check(sorted(os.listdir(b.install)) == files,
+                  "%s: Bob's folder changed: %s" % (case, sorted(set(os.listdir(b.install)) ^ set(files))))
+
         for canceller, other in ((a, b), (b, a)):
             tid = offer(a, b, "six.bin", len(content))
-            b.command("acceptfile %s %s %d part.bin" % (a.email, tid, len(content)))
-            b.expect(r"EV 33 %s\|49152\|40960" % re.escape(tid), 20)
+            b.command("acceptfile %s %s %d keep.bin" % (a.email, tid, len(content)))
+            b.expect(r"EV 33 %s\|49152\|32768" % re.escape(tid), 20)
             # Meanwhile an offer from carol is refused: one transfer at a time.
             open(os.path.join(c.install, "c.bin"), "wb").write(b"carol")
             ctid = c.command("offer %s c.bin" % b.email)[0]
@@ -398,16 +412,38 @@ def file_cancel(s):
             other.expect(r"EV 30 %s" % re.escape(tid), 20)
             for x in (a, b):
                 check(x.command("transfers") == ["out=0", "in=0"], "cancelled everywhere")
+            kept("cancelled by " + canceller.name)
         # A reset drops a running transfer and reports it; later offers work.
         tid = offer(a, b, "six.bin", len(content))
-        b.command("acceptfile %s %s %d part.bin" % (a.email, tid, len(content)))
+        b.command("acceptfile %s %s %d keep.bin" % (a.email, tid, len(content)))
         b.expect(r"EV 33 %s\|.*" % re.escape(tid), 20)
         relay.ctl("reset " + b.email)
         check(b.expect(r"EV 28 .*") == "EV 28 %s|%s" % (tid, s.text(97)), "dropped by the reset")
         a.expect(r"EV 28 %s\|.*" % re.escape(tid), 20)
         b.expect(r"EV 25", 30)
         check(b.command("transfers") == ["out=0", "in=0"], "the reset emptied the maps")
-        transfer(a, b, b"after the reset", "small.bin", 30)
+        kept("dropped by a reset")
+        # Withdrawn while Bob was asked: his accept touches nothing and says why.
+        tid = offer(a, b, "six.bin", len(content))
+        a.command("cancel " + tid)
+        b.expect(r"EV 30 %s" % re.escape(tid), 20)
+        relay.ctl("mark")
+        b.command("acceptfile %s %s %d keep.bin" % (a.email, tid, len(content)))
+        line = b.expect(r"EV 26 .*", 20)
+        check(line == "EV 26 %s|keep.bin|%s" % (tid, s.text(83)), "the withdrawn offer: " + line)
+        check(b.command("transfers") == ["out=0", "in=0"], "nothing runs")
+        kept("accepted after it was withdrawn")
+        sent = relay.ctl("wait 1000 (bob@pelvane.test) < 3", ok=False)
+        check(sent.startswith("err"), "Bob's program sent something for the withdrawn offer: " + sent)
+        # A whole file takes keep.bin's place, and nothing is left beside it.
+        small = b"after the reset" * 100
+        open(os.path.join(a.install, "small.bin"), "wb").write(small)
+        tid = offer(a, b, "small.bin", len(small))
+        b.command("acceptfile %s %s %d keep.bin" % (a.email, tid, len(small)))
+        b.expect(r"EV 34 %s" % re.escape(tid), 30)
+        a.expect(r"EV 34 %s" % re.escape(tid), 30)
+        check(open(keep, "rb").read() == small, "the whole file stands in keep.bin's place")
+        check(sorted(os.listdir(b.install)) == files, "no other file beside it: %s" % os.listdir(b.install))
         for x in (a, b, c):
             x.quit()
     finally:

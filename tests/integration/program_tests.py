@@ -31,6 +31,8 @@ OWN_BOX_TEXT = 1037
 CONTACT_LIST, CHAT_BUTTON, CALL_BUTTON, SEND_FILE_BUTTON = 61406, 61403, 61404, 61405
 APP_EXIT = 57665
 CLOSE_TAB = 59395
+IDYES = 6
+EXIT_WITH_TRANSFERS = 142
 # The file name box of the system's open and save dialogs.
 FILE_NAME_BOX = 0x47C
 
@@ -417,6 +419,80 @@ def file_between_two_users(s):
     check(bob.own_box(60000) == s.texts[85], "Bob sees the transfer complete")
     check(open(target, "rb").read() == payload, "the file arrived byte for byte")
     exit_both((alice, bob))
+
+
+def transfer_endings(s):
+    """Transfers to Bob that end before the file is whole: Alice cancels
+    one, Bob's target cannot be written for another, and Bob exits during a
+    third. His own file that each was to replace stays as it was, nothing is
+    left beside it, and each page says what happened. Exit asks first while
+    a transfer runs, and Alice's page learns of the cancel."""
+    relay, alice, bob = two_users(s)
+    payload = os.urandom(8192 * 8)
+    source = os.path.join(alice.install, "payload.bin")
+    open(source, "wb").write(payload)
+    own = os.urandom(6600)
+    keep = os.path.join(bob.install, "keep.bin")
+    open(keep, "wb").write(own)
+    readonly = os.path.join(bob.install, "readonly.bin")
+    open(readonly, "wb").write(own)
+    os.chmod(readonly, 0o444)
+    files = sorted(os.listdir(bob.install))
+
+    def kept(case):
+        for path in (keep, readonly):
+            check(open(path, "rb").read() == own, "%s: %s is no longer Bob's own" % (case, os.path.basename(path)))
+        now = sorted(os.listdir(bob.install))
+        check(now == files, "%s: Bob's folder changed: %s" % (case, sorted(set(now) ^ set(files))))
+
+    def send_to(target):
+        """Alice sends the file; Bob takes it in place of his file."""
+        relay.ctl("mark")
+        alice.contact_action(alice.main, "Bob Baker", SEND_FILE_BUTTON)
+        alice.choose_file("Open", source)
+        box, _ = bob.box(s.texts[28])
+        bob.ui("command", box, IDOK)
+        dialog = bob.wait("#32770", "Save As")
+        bob.ui("settext", bob.item(dialog, FILE_NAME_BOX), windows_path(target))
+        bob.ui("command", dialog, IDOK)
+
+        # The file exists: the dialog asks, in a box of its own, whether to
+        # replace it.
+        def replace_question():
+            return [w for w in re.findall(r" ([0-9a-f]+):#32770:", bob.ui("windows")) if w != dialog]
+        question = poll(replace_question, bool, 15000,
+                        lambda w: "Bob is not asked to replace the file: %s" % bob.ui("windows"))[0]
+        bob.ui("command", question, IDYES)
+
+    # Alice cancels once a chunk has come.
+    send_to(keep)
+    relay.wait_log("(bob@pelvane.test) < 38 ", 60000)
+    alice.ui("command", alice.ui("child", alice.main, "Pelvane_tabbed"), CLOSE_TAB)
+    box, text = alice.box(s.texts[28])
+    check(text == s.texts[127], "Alice is asked whether to cancel: %r" % text)
+    alice.ui("command", box, IDYES)
+    check(alice.own_box() == s.texts[86], "Alice sees the transfer cancelled")
+    check(bob.own_box() == s.texts[83], "Bob sees that Alice cancelled")
+    kept("cancelled by the sender")
+
+    # A target that cannot be written fails at once, on Bob's page too.
+    send_to(readonly)
+    check(bob.own_box() == s.texts[68], "Bob sees that the file could not be made")
+    check(alice.own_box() == s.texts[97], "Alice sees the transfer failed")
+    kept("a read-only target")
+
+    # Bob exits during a transfer: he is asked, and Alice learns of it.
+    send_to(keep)
+    relay.wait_log("(bob@pelvane.test) < 38 ", 60000)
+    bob.ui("command", bob.main, APP_EXIT)
+    box, text = bob.box(s.texts[18])
+    screenshot(s, "transfer_endings_exit")
+    check(text == s.texts[EXIT_WITH_TRANSFERS], "Bob is asked before he exits: %r" % text)
+    bob.ui("command", box, IDYES)
+    bob.ends_with(bob.process, 0, "Bob's Exit ends with 0")
+    check(alice.own_box() == s.texts[83], "Alice sees that Bob cancelled")
+    kept("Bob exited")
+    exit_both([alice])
 
 
 def chat_between_two_users(s):
@@ -831,7 +907,7 @@ def hostile_peer(s):
 
 SCENARIOS = {f.__name__: f for f in (cancelled_sign_in, single_instance, numbered_identity,
                                      language_tool_then_start, missing_language_file, held_settings_file,
-                                     session_end, file_between_two_users,
+                                     session_end, file_between_two_users, transfer_endings,
                                      chat_between_two_users, call_between_two_users,
                                      acceptance_before_the_answer, tab_closed_as_the_peer_hangs_up,
                                      hostile_peer)}

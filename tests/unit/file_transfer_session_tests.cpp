@@ -1,6 +1,7 @@
 // FileTransferSession on real files: chunking and the byte rules of the
-// chunk cipher, the file-key wrap, pacing and acknowledgements, and the
-// faults a peer can cause (short keys, stray chunk numbers, overlong chunks).
+// chunk cipher, the file-key wrap, pacing and acknowledgements, the faults a
+// peer can cause (short keys, stray chunk numbers, overlong chunks), and the
+// received file, which replaces its target only when whole.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <cryptopp/modes.h>
 
 #include <cstring>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -69,10 +71,18 @@ protected:
         return true;
     }
 
-    // Ends the receiving session, which closes its file, and reads it.
+    // Ends the receiving session, putting its file in the target's place
+    // when it can; true then.
+    bool Finish()
+    {
+        const bool committed = receiver->CommitReceived();
+        receiver.reset(new FileTransferSession);
+        return committed;
+    }
+    // A whole received file, in its place.
     Bytes Received(const wchar_t* name = L"target.bin")
     {
-        receiver.reset(new FileTransferSession);
+        EXPECT_TRUE(Finish());
         return ReadAll(Path(name));
     }
     void Renew()
@@ -274,7 +284,8 @@ TEST_F(TransferFixture, AnUnwrappedKeyMustBeExactlyAWholeKey)
     Bytes chunk(16, 0x22);
     EXPECT_FALSE(receiver->WriteChunk(chunk.data(), 16));
     EXPECT_EQ(16u, receiver->GetRemaining());
-    EXPECT_TRUE(Received().empty());
+    EXPECT_FALSE(Finish());
+    EXPECT_TRUE(FolderContents(dir_).empty());
 }
 
 TEST_F(TransferFixture, TheReceiverWritesOnlyTheNextChunkAndNoMoreThanWasOffered)
@@ -303,10 +314,15 @@ TEST_F(TransferFixture, TheReceiverWritesOnlyTheNextChunkAndNoMoreThanWasOffered
     EXPECT_FALSE(receiver->WriteChunk(chunk.data(), 16));
     EXPECT_EQ(8u, receiver->GetRemaining());
     EXPECT_FALSE(receiver->IsComplete());
-    EXPECT_EQ(32u, Received().size());
+    // Short of its size, the file never takes the target's place.
+    const auto during = FolderContents(dir_);
+    ASSERT_EQ(2u, during.size());
+    EXPECT_FALSE(Finish());
+    const std::map<std::wstring, std::string> left{{L"source.bin", during.at(L"source.bin")}};
+    EXPECT_EQ(left, FolderContents(dir_));
 }
 
-TEST_F(TransferFixture, PreparingFailsForMissingAndEmptySourcesAndEmptiesTargets)
+TEST_F(TransferFixture, PreparingFailsForMissingAndEmptySourcesAndLeavesTargetsAlone)
 {
     EXPECT_FALSE(sender->PrepareSend(Path(L"missing.bin").c_str(), "bob", L"missing.bin"));
     FileTransferSession empty;
@@ -315,9 +331,13 @@ TEST_F(TransferFixture, PreparingFailsForMissingAndEmptySourcesAndEmptiesTargets
     FileTransferSession nowhere;
     EXPECT_FALSE(nowhere.PrepareReceive((dir_ + L"\\no\\t.bin").c_str(), "alice", L"t", 3));
 
+    // Prepared, a target holds what it held; given up, it still does.
     WriteAll(Path(L"old.bin"), Bytes(100, 9));
+    const auto before = FolderContents(dir_);
     ASSERT_TRUE(receiver->PrepareReceive(Path(L"old.bin").c_str(), "alice", L"old.bin", 3));
-    EXPECT_TRUE(Received().empty());
+    EXPECT_EQ(std::string(100, 9), FolderContents(dir_)[L"old.bin"]);
+    EXPECT_FALSE(Finish());
+    EXPECT_EQ(before, FolderContents(dir_));
 }
 
 }  // namespace

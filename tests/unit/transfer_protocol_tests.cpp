@@ -1,9 +1,10 @@
 // The session manager's file transfers where they go wrong, driven from the
 // relay's end of a real link: offers that cannot be made, offers the
-// receiver cannot take, identifiers nobody holds, file keys that do not
-// unwrap, chunks that do not fit, and a reset in the middle of transfers.
-// What the manager sends is read off the link, what it tells the windows
-// off its events, and what it wrote off the disk.
+// receiver cannot take or that are no longer open, identifiers nobody holds,
+// file keys that do not unwrap, chunks that do not fit, receives that end
+// early, a reset in the middle of transfers, and an exit. What the manager
+// sends is read off the link, what it tells the windows off its events, and
+// what it wrote off the disk.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -15,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +90,32 @@ Bytes WrapTo(const Bytes& point, const Bytes& plain)
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+typedef std::map<std::wstring, std::string> Folder;
+
+std::string Text(const Bytes& b) { return std::string(b.begin(), b.end()); }
+
+// A file another program holds open: for reading only, letting nobody else
+// write it; or for reading, letting others read and write but not delete
+// or replace it.
+class HeldFile {
+public:
+    HeldFile(const std::wstring& path, DWORD share)
+        : h_(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr))
+    {
+        EXPECT_NE(INVALID_HANDLE_VALUE, h_);
+    }
+    ~HeldFile() { Release(); }
+    void Release()
+    {
+        if (h_ != INVALID_HANDLE_VALUE)
+            CloseHandle(h_);
+        h_ = INVALID_HANDLE_VALUE;
+    }
+
+private:
+    HANDLE h_;
+};
+
 class Transfers : public TempFolder {
 protected:
     static void SetUpTestSuite()
@@ -144,10 +172,26 @@ protected:
 
     int Held() { return manager->CountOutgoingTransfers() + manager->CountIncomingTransfers(); }
 
-    // Accepts an offer of size bytes into the named file and plays its
-    // sender through the key exchange; returns the file key.
-    Bytes Receive(const std::string& id, const wchar_t* name, uint32_t size)
+    // Bob offers a file of size bytes, and the windows are told.
+    void OfferArrives(const std::string& id, uint32_t size)
     {
+        EXPECT_EQ(Seen(), relay.Answers(Body(29).Str("bob@x").Str("Bob").Str(id).WStr(L"f.bin").U32(size)));
+        EXPECT_EQ(Seen{"29:bob@x|Bob|" + id + "|f.bin|" + std::to_string(size)}, Events());
+    }
+
+    // What the page of a receive that did not start is told.
+    static std::string NotStarted(const std::string& id, const std::wstring& path, int text)
+    {
+        return "26:" + id + "|" + Narrow(path) + "|" + Lang(text);
+    }
+
+    // Takes an offer of size bytes into the named file and plays its
+    // sender through the key exchange; returns the file key. An offer that
+    // is to arrive while another transfer runs must have arrived before.
+    Bytes Receive(const std::string& id, const wchar_t* name, uint32_t size, bool offered = false)
+    {
+        if (!offered)
+            OfferArrives(id, size);
         manager->AcceptFileOffer("bob@x", Path(name), L"f.bin", id, size);
         const Bytes accept = relay.Expect(32);
         FieldReader r(accept);
@@ -173,6 +217,8 @@ protected:
     std::unique_ptr<VoIPManager> manager;
     CoreMessageHandler events;
     RelaySide relay;
+    // File keys of the transfers being received, by identifier.
+    std::map<std::string, Bytes> keyOf;
 };
 
 TEST_F(Transfers, AnOfferThatCannotBeMadeIsReportedHereAndNothingLeaves)
@@ -231,27 +277,67 @@ TEST_F(Transfers, AnOfferThatCannotBeMadeIsReportedHereAndNothingLeaves)
     EXPECT_EQ(1, manager->CountOutgoingTransfers());
 }
 
-TEST_F(Transfers, AReceiverThatCannotTakeAnOfferTellsOnlyThePeer)
+TEST_F(Transfers, AReceiverThatCannotTakeAnOfferTellsThePeerAndItsPageAndTouchesNoFile)
 {
     SignIn();
-    manager->AcceptFileOffer("bob@x", Path(L"gone\\f.bin"), L"f.bin", Id(1), 48);
-    EXPECT_EQ(Seen{"33:" + Id(1) + "|" + Lang(68)}, relay.Sent());
-    EXPECT_EQ(Seen(), Events());
-    EXPECT_EQ(0, Held());
+    WriteAll(Path(L"keep.bin"), RandomBytes(100, 1));
+    WriteAll(Path(L"locked.bin"), RandomBytes(100, 2));
+    WriteAll(Path(L"readonly.bin"), RandomBytes(100, 3));
+    ASSERT_TRUE(SetFileAttributesW(Path(L"readonly.bin").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(CreateDirectoryW(Path(L"sub").c_str(), nullptr));
+    HeldFile locked(Path(L"locked.bin"), FILE_SHARE_READ);
+    const Folder before = FolderContents(dir_);
+    const struct {
+        const char* what;
+        std::wstring target;
+    } cases[] = {
+        {"a folder that does not exist", Path(L"gone\\f.bin")},
+        {"a file another program holds", Path(L"locked.bin")},
+        {"a read-only file", Path(L"readonly.bin")},
+        {"a folder", Path(L"sub")},
+    };
+    int n = 0;
+    for (const auto& k : cases) {
+        const std::string id = Id(++n);
+        OfferArrives(id, 48);
+        manager->AcceptFileOffer("bob@x", k.target, L"f.bin", id, 48);
+        EXPECT_EQ(Seen{"33:" + id + "|" + Lang(68)}, relay.Sent()) << k.what;
+        EXPECT_EQ(Seen{NotStarted(id, k.target, 68)}, Events()) << k.what;
+        EXPECT_EQ(0, Held()) << k.what;
+        EXPECT_EQ(before, FolderContents(dir_)) << k.what;
+    }
+    locked.Release();
+    SetFileAttributesW(Path(L"readonly.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
+    RemoveDirectoryW(Path(L"sub").c_str());
 
     // The same offer accepted again while it runs, into its own file or
-    // another one.
+    // another one; another offer into the target of the running one, named
+    // in any way.
     const Bytes content = RandomBytes(48, 2);
-    const std::string id = Id(2);
+    const std::string id = Id(20);
+    const std::string others[] = {Id(21), Id(22), Id(23)};
+    for (const std::string& other : others)
+        OfferArrives(other, 48);
     const Bytes key = Receive(id, L"f.bin", 48);
     EXPECT_EQ(Seen{"38:" + id + "|1"}, relay.Answers(Chunk(id, key, Slice(content, 0, 16), 1)));
+    EXPECT_EQ(Seen{"33:" + id + "|48|32"}, Events());
+    const Folder running = FolderContents(dir_);
     for (const wchar_t* name : {L"f.bin", L"other.bin"}) {
         manager->AcceptFileOffer("bob@x", Path(name), L"f.bin", id, 48);
         EXPECT_EQ(Seen{"33:" + id + "|" + Lang(69)}, relay.Sent()) << Narrow(name);
+        EXPECT_EQ(Seen{NotStarted(id, Path(name), 69)}, Events()) << Narrow(name);
         EXPECT_EQ(1, manager->CountIncomingTransfers());
     }
-    EXPECT_FALSE(Exists(Path(L"other.bin")));
-    EXPECT_EQ(Seen{"33:" + id + "|48|32"}, Events());
+    const std::wstring sameTarget[] = {Path(L"f.bin"), Path(L"F.BIN"), dir_ + L"\\.\\f.bin"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string& other = others[i];
+        const std::wstring& same = sameTarget[i];
+        manager->AcceptFileOffer("bob@x", same, L"f.bin", other, 48);
+        EXPECT_EQ(Seen{"33:" + other + "|" + Lang(68)}, relay.Sent()) << Narrow(same);
+        EXPECT_EQ(Seen{NotStarted(other, same, 68)}, Events()) << Narrow(same);
+        EXPECT_EQ(1, manager->CountIncomingTransfers());
+    }
+    EXPECT_EQ(running, FolderContents(dir_));
 
     // The running transfer goes on into its file, untouched.
     EXPECT_EQ(Seen{"38:" + id + "|2"}, relay.Answers(Chunk(id, key, Slice(content, 16, 16), 2)));
@@ -300,9 +386,10 @@ TEST_F(Transfers, IdentifiersNobodyHoldsAreAnsweredAndCreateNothing)
     // A transfer is looked up only among those of its direction: a
     // sender's command for a received transfer is as unknown as any.
     WriteAll(Path(L"out.bin"), RandomBytes(40, 3));
-    const std::string out = Offer(L"out.bin");
     const std::string in = Id(8);
-    Receive(in, L"in.bin", 48);
+    OfferArrives(in, 48);
+    const std::string out = Offer(L"out.bin");
+    Receive(in, L"in.bin", 48, true);
     const struct {
         Body body;
         const std::string& id;
@@ -343,6 +430,7 @@ TEST_F(Transfers, AFileKeyThatDoesNotUnwrapToAWholeKeyEndsTheTransfer)
     for (const auto& k : cases) {
         const std::string id = Id(++n);
         const std::wstring target = Path((L"t" + std::to_wstring(n) + L".bin").c_str());
+        OfferArrives(id, 48);
         manager->AcceptFileOffer("bob@x", target, L"f.bin", id, 48);
         const Bytes accept = relay.Expect(32);
         FieldReader r(accept);
@@ -353,14 +441,14 @@ TEST_F(Transfers, AFileKeyThatDoesNotUnwrapToAWholeKeyEndsTheTransfer)
             << k.what;
         EXPECT_EQ(Seen{"28:" + id + "|" + Lang(97)}, Events()) << k.what;
         EXPECT_EQ(0, Held()) << k.what;
-        EXPECT_TRUE(ReadAll(target).empty()) << k.what;
+        EXPECT_EQ(Folder(), FolderContents(dir_)) << k.what;
     }
     // The whole key of the same shape is taken.
     Receive(Id(99), L"good.bin", 48);
     EXPECT_EQ(1, manager->CountIncomingTransfers());
 }
 
-TEST_F(Transfers, AChunkThatDoesNotFitEndsTheTransferAndTheFileKeepsWhatCameBefore)
+TEST_F(Transfers, AChunkThatDoesNotFitEndsTheTransferAndLeavesNoFile)
 {
     SignIn();
     const Bytes content = RandomBytes(48, 4);
@@ -397,7 +485,7 @@ TEST_F(Transfers, AChunkThatDoesNotFitEndsTheTransferAndTheFileKeepsWhatCameBefo
         EXPECT_EQ(Seen{"33:" + id + "|" + Lang(97)}, relay.Answers(k.fault(id, key))) << k.what;
         EXPECT_EQ(Seen{"28:" + id + "|" + Lang(k.text)}, Events()) << k.what;
         EXPECT_EQ(0, Held()) << k.what;
-        EXPECT_EQ(Slice(content, 0, 16), ReadAll(Path(name.c_str()))) << k.what;
+        EXPECT_EQ(Folder(), FolderContents(dir_)) << k.what;
     }
 }
 
@@ -457,10 +545,11 @@ TEST_F(Transfers, AResetReportsEveryTransferTellsEveryPeerOnceSignedInAgainAndTh
 {
     SignIn();
     WriteAll(Path(L"out.bin"), RandomBytes(40, 9));
+    const std::string in = Id(1);
+    OfferArrives(in, 48);
     const std::string out = Offer(L"out.bin");
     const Bytes content = RandomBytes(48, 10);
-    const std::string in = Id(1);
-    const Bytes key = Receive(in, L"in.bin", 48);
+    const Bytes key = Receive(in, L"in.bin", 48, true);
     EXPECT_EQ(Seen{"38:" + in + "|1"}, relay.Answers(Chunk(in, key, Slice(content, 0, 16), 1)));
     Events();
     const std::string next = Id(2);
@@ -475,7 +564,8 @@ TEST_F(Transfers, AResetReportsEveryTransferTellsEveryPeerOnceSignedInAgainAndTh
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, reset);
     EXPECT_EQ(0, Held());
-    EXPECT_EQ(Slice(content, 0, 16), ReadAll(Path(L"in.bin"))) << "a partly received file stays";
+    const Folder sent = {{L"out.bin", Text(ReadAll(Path(L"out.bin")))}};
+    EXPECT_EQ(sent, FolderContents(dir_)) << "no partly received file";
 
     // The manager comes back by itself and, signed in, cancels each
     // dropped transfer once, so that neither peer waits for it for ever.
@@ -485,17 +575,229 @@ TEST_F(Transfers, AResetReportsEveryTransferTellsEveryPeerOnceSignedInAgainAndTh
     Seen owed = {"30:" + in, "30:" + out};
     std::sort(owed.begin(), owed.end());
     EXPECT_EQ(owed, cancels);
-    EXPECT_EQ(Slice(content, 0, 16), ReadAll(Path(L"in.bin"))) << "the cancel keeps the file";
+    EXPECT_EQ(sent, FolderContents(dir_));
 
     // The same offer is now taken.
     EXPECT_EQ(Seen(), relay.Answers(offer));
     EXPECT_EQ(Seen{"29:carol@x|Carol|" + next + "|c.bin|5"}, Events());
+    manager->AcceptFileOffer("carol@x", Path(L"c.bin"), L"c.bin", next, 5);
+    relay.Expect(32);
+    EXPECT_EQ(manager->kCancelledHere, manager->CancelFileTransfer(next));
+    EXPECT_EQ(Seen{"30:" + next}, relay.Sent());
 
     // Lost again with nothing running: the next sign-in owes nobody a cancel.
     relay.Drop();
     AwaitEvents(2);
     relay.SignIn(events);
     EXPECT_EQ(Seen(), relay.Sent());
+}
+
+TEST_F(Transfers, AnOfferThatIsNoLongerOpenTouchesNoFileAndSaysWhy)
+{
+    SignIn();
+    WriteAll(Path(L"keep.bin"), RandomBytes(6600, 11));
+    const std::wstring keep = Path(L"keep.bin");
+    const Folder before = FolderContents(dir_);
+    const struct {
+        const char* what;
+        Body ending;
+        std::string event;
+        int text;
+    } cases[] = {
+        {"withdrawn by the sender", Body(31).Str(Id(1)), "30:" + Id(1), 83},
+        {"failed on the sender's side", Body(28).Str(Id(2)).Str("The peer went offline"),
+         "28:" + Id(2) + "|The peer went offline", 97},
+    };
+    int n = 0;
+    for (const auto& k : cases) {
+        const std::string id = Id(++n);
+        OfferArrives(id, 96);
+        EXPECT_EQ(Seen(), relay.Answers(k.ending)) << k.what;
+        EXPECT_EQ(Seen{k.event}, Events()) << k.what;
+        manager->AcceptFileOffer("bob@x", keep, L"f.bin", id, 96);
+        EXPECT_EQ(Seen(), relay.Sent()) << k.what;
+        EXPECT_EQ(Seen{NotStarted(id, keep, k.text)}, Events()) << k.what;
+        EXPECT_EQ(0, Held()) << k.what;
+        EXPECT_EQ(before, FolderContents(dir_)) << k.what;
+    }
+
+    // The link is lost while the question is open: nobody can send the
+    // file, before the next sign-in or after it.
+    const std::string early = Id(3), late = Id(4);
+    OfferArrives(early, 96);
+    OfferArrives(late, 96);
+    relay.Drop();
+    AwaitEvents(2);
+    manager->AcceptFileOffer("bob@x", keep, L"f.bin", early, 96);
+    EXPECT_EQ(Seen{NotStarted(early, keep, 74)}, Events());
+    relay.SignIn(events);
+    manager->AcceptFileOffer("bob@x", keep, L"f.bin", late, 96);
+    EXPECT_EQ(Seen{NotStarted(late, keep, 74)}, Events());
+    EXPECT_EQ(Seen(), relay.Sent());
+    EXPECT_EQ(0, Held());
+    EXPECT_EQ(before, FolderContents(dir_));
+
+    // Refused, an offer is forgotten: the cancel went to its sender. Sent
+    // again before that, it is asked about once.
+    const std::string refused = Id(5);
+    OfferArrives(refused, 96);
+    EXPECT_EQ(Seen(), relay.Answers(Body(29).Str("bob@x").Str("Bob").Str(refused).WStr(L"f.bin").U32(96)));
+    EXPECT_EQ(Seen(), Events());
+    EXPECT_EQ(manager->kNoSuchTransfer, manager->CancelFileTransfer(refused));
+    EXPECT_EQ(Seen{"30:" + refused}, relay.Sent());
+    manager->AcceptFileOffer("bob@x", keep, L"f.bin", refused, 96);
+    EXPECT_EQ(Seen{NotStarted(refused, keep, 74)}, Events());
+    EXPECT_EQ(before, FolderContents(dir_));
+}
+
+TEST_F(Transfers, AReceiveThatEndsEarlyLeavesTheTargetAsItWasAndNoOtherFile)
+{
+    SignIn();
+    const Bytes content = RandomBytes(96, 12);
+    const Bytes own = RandomBytes(6600, 13);
+    typedef std::function<void(const std::string& id, const std::wstring& target)> Ending;
+    const struct {
+        const char* what;
+        Ending end;
+    } cases[] = {
+        {"the sender cancels", [&](const std::string& id, const std::wstring&) {
+             EXPECT_EQ(Seen(), relay.Answers(Body(31).Str(id)));
+             EXPECT_EQ(Seen{"30:" + id}, Events());
+         }},
+        {"the sender fails", [&](const std::string& id, const std::wstring&) {
+             EXPECT_EQ(Seen(), relay.Answers(Body(28).Str(id).Str("Disk full")));
+             EXPECT_EQ(Seen{"28:" + id + "|Disk full"}, Events());
+         }},
+        {"the receiver cancels", [&](const std::string& id, const std::wstring&) {
+             EXPECT_EQ(manager->kCancelledHere, manager->CancelFileTransfer(id));
+             EXPECT_EQ(Seen{"30:" + id}, relay.Sent());
+             EXPECT_EQ(Seen(), Events());
+             // Once ended, there is no such transfer; the cancel still goes.
+             EXPECT_EQ(manager->kNoSuchTransfer, manager->CancelFileTransfer(id));
+             EXPECT_EQ(Seen{"30:" + id}, relay.Sent());
+         }},
+        {"a chunk cannot be written", [&](const std::string& id, const std::wstring&) {
+             EXPECT_EQ(Seen{"33:" + id + "|" + Lang(97)},
+                       relay.Answers(Body(36).Str(id).Blob(Bytes(96, 1)).U32(96).U32(3)));
+             EXPECT_EQ(Seen{"28:" + id + "|" + Lang(70)}, Events());
+         }},
+        {"completion before the whole file", [&](const std::string& id, const std::wstring&) {
+             EXPECT_EQ(Seen{"33:" + id + "|" + Lang(97)}, relay.Answers(Body(37).Str(id)));
+             EXPECT_EQ(Seen{"28:" + id + "|" + Lang(97)}, Events());
+         }},
+        {"the link is lost", [&](const std::string& id, const std::wstring&) {
+             relay.Drop();
+             Seen reset = AwaitEvents(3);
+             std::sort(reset.begin(), reset.end());
+             EXPECT_EQ((Seen{"17", "28:" + id + "|" + Lang(97), "5"}), reset);
+             relay.SignIn(events);
+             EXPECT_EQ(Seen{"30:" + id}, relay.Sent());
+         }},
+        {"another program opens the target before the end", [&](const std::string& id, const std::wstring& target) {
+             const Bytes key = keyOf[id];
+             std::unique_ptr<HeldFile> reader;
+             if (Exists(target))
+                 reader.reset(new HeldFile(target, FILE_SHARE_READ | FILE_SHARE_WRITE));
+             else
+                 // A folder that appears in the target's place.
+                 ASSERT_TRUE(CreateDirectoryW(target.c_str(), nullptr));
+             for (uint32_t i = 2; i < 6; ++i)
+                 EXPECT_EQ(Seen{"38:" + id + "|" + std::to_string(i + 1)},
+                           relay.Answers(Chunk(id, key, Slice(content, i * 16, 16), i + 1)));
+             Events();
+             EXPECT_EQ(Seen{"33:" + id + "|" + Lang(97)}, relay.Answers(Body(37).Str(id)));
+             EXPECT_EQ(Seen{"28:" + id + "|" + Lang(70)}, Events());
+             if (!reader)
+                 RemoveDirectoryW(target.c_str());
+         }},
+    };
+    int n = 0;
+    for (const bool existing : {true, false}) {
+        const std::wstring target = Path(existing ? L"keep.bin" : L"new.bin");
+        if (existing)
+            WriteAll(target, own);
+        const Folder before = FolderContents(dir_);
+        for (const auto& k : cases) {
+            SCOPED_TRACE(std::string(k.what) + (existing ? ", onto a file" : ", onto no file"));
+            const std::string id = Id(++n);
+            const std::wstring name = target.substr(target.rfind(L'\\') + 1);
+            keyOf[id] = Receive(id, name.c_str(), 96);
+            for (uint32_t i = 0; i < 2; ++i)
+                EXPECT_EQ(Seen{"38:" + id + "|" + std::to_string(i + 1)},
+                          relay.Answers(Chunk(id, keyOf[id], Slice(content, i * 16, 16), i + 1)));
+            Events();
+            // Meanwhile the new file grows beside the target, which nobody
+            // else may write.
+            const Folder during = FolderContents(dir_);
+            ASSERT_EQ(before.size() + 1, during.size());
+            for (const auto& file : during) {
+                if (before.count(file.first)) {
+                    EXPECT_EQ(before.at(file.first), file.second);
+                    continue;
+                }
+                EXPECT_EQ(0u, file.first.find(L"~pv"));
+                EXPECT_EQ(L".tmp", file.first.substr(file.first.size() - 4));
+                EXPECT_EQ(Text(Slice(content, 0, 32)), file.second);
+            }
+            if (existing) {
+                CFileHandle writer;
+                EXPECT_FALSE(writer.OpenReadWrite(target.c_str(), false));
+            }
+            k.end(id, target);
+            EXPECT_EQ(0, Held());
+            EXPECT_EQ(before, FolderContents(dir_));
+        }
+    }
+}
+
+TEST_F(Transfers, AWholeFileTakesTheTargetsPlaceBeforeItIsReportedComplete)
+{
+    SignIn();
+    const Bytes content = RandomBytes(96, 14);
+    for (const wchar_t* name : {L"keep.bin", L"new.bin"}) {
+        SCOPED_TRACE(Narrow(name));
+        if (std::wstring(name) == L"keep.bin")
+            WriteAll(Path(name), RandomBytes(6600, 15));
+        const std::string id = Id(name[0]);
+        const Bytes key = Receive(id, name, 96);
+        for (uint32_t i = 0; i < 6; ++i)
+            EXPECT_EQ(Seen{"38:" + id + "|" + std::to_string(i + 1)},
+                      relay.Answers(Chunk(id, key, Slice(content, i * 16, 16), i + 1)));
+        Events();
+        EXPECT_EQ(Seen(), relay.Answers(Body(37).Str(id)));
+        EXPECT_EQ(Seen{"34:" + id}, Events());
+        EXPECT_EQ(content, ReadAll(Path(name)));
+    }
+    const Folder after = {{L"keep.bin", Text(content)}, {L"new.bin", Text(content)}};
+    EXPECT_EQ(after, FolderContents(dir_));
+}
+
+TEST_F(Transfers, CancellingEveryTransferOnExitReachesThePeersBeforeTheLinkCloses)
+{
+    SignIn();
+    WriteAll(Path(L"out.bin"), RandomBytes(40, 16));
+    WriteAll(Path(L"keep.bin"), RandomBytes(6600, 17));
+    const Folder before = FolderContents(dir_);
+    const std::string in = Id(1);
+    OfferArrives(in, 48);
+    const std::string out = Offer(L"out.bin");
+    const Bytes key = Receive(in, L"keep.bin", 48, true);
+    EXPECT_EQ(Seen{"38:" + in + "|1"}, relay.Answers(Chunk(in, key, RandomBytes(16, 18), 1)));
+    Events();
+
+    manager->CancelAllTransfers(5000);
+    EXPECT_EQ(0, Held());
+    manager->Stop();
+    Seen sent;
+    Bytes body;
+    while (relay.Read(body))
+        sent.push_back(DescribeSent(body));
+    std::sort(sent.begin(), sent.end());
+    Seen cancels = {"30:" + in, "30:" + out};
+    std::sort(cancels.begin(), cancels.end());
+    EXPECT_EQ(cancels, sent);
+    EXPECT_EQ(Seen(), Events());
+    EXPECT_EQ(before, FolderContents(dir_));
 }
 
 }  // namespace
