@@ -177,12 +177,17 @@ void CPelvaneFrame::ShutDown()
 {
     GetVoIPManager()->Stop();
     WSACleanup();
-    WindowSettings placement;
-    placement.GetFrom(m_hWnd);
-    placement.Save(kProgramKey, kPlacementPrefix, HKEY_CURRENT_USER);
+    SavePlacement();
     m_tabbedWnd.DestroyWindow();
     DestroyWindow();
     PostQuitMessage(0);
+}
+
+void CPelvaneFrame::SavePlacement()
+{
+    WindowSettings placement;
+    placement.GetFrom(m_hWnd);
+    placement.Save(kProgramKey, kPlacementPrefix, HKEY_CURRENT_USER);
 }
 
 BOOL CPelvaneFrame::PreTranslateMessage(MSG* pMsg) { return WTL::CFrameWindowImpl<CPelvaneFrame>::PreTranslateMessage(pMsg); }
@@ -332,12 +337,16 @@ LRESULT CPelvaneFrame::OnViewStatusBar(WORD, WORD, HWND, BOOL&)
 namespace {
 // Windows ends the process soon after WM_ENDSESSION returns, and takes a
 // program that keeps it waiting more than about five seconds for a hung
-// one: the core is given part of that time to stop.
+// one: the core is given part of that time to stop, and its link part of
+// that to tell the peers that the transfers end.
 const DWORD kSessionEndStopMs = 2500;
+const uint32_t kSessionEndCancelsMs = 1000;
 
 DWORD WINAPI StopCore(void*)
 {
-    GetVoIPManager()->Stop();
+    VoIPManager* manager = GetVoIPManager();
+    manager->CancelAllTransfers(kSessionEndCancelsMs);
+    manager->Stop();
     return 0;
 }
 }  // namespace
@@ -352,9 +361,7 @@ LRESULT CPelvaneFrame::OnEndSession(UINT, WPARAM ending, LPARAM, BOOL&)
     // returns.
     KillTimer(kEventTimer);
     GetAppConfig()->Save();
-    WindowSettings placement;
-    placement.GetFrom(m_hWnd);
-    placement.Save(kProgramKey, kPlacementPrefix, HKEY_CURRENT_USER);
+    SavePlacement();
     if (HANDLE stopper = CreateThread(nullptr, 0, StopCore, nullptr, 0, nullptr)) {
         WaitForSingleObject(stopper, kSessionEndStopMs);
         CloseHandle(stopper);

@@ -80,6 +80,8 @@ public:
     // The one orderly exit: stops the core, saves the placement, destroys
     // the windows and ends the message loop.
     void ShutDown();
+    // Under the program's key, where the next start finds it.
+    void SavePlacement();
 
     void AddContactRow(const wchar_t* displayText, const wchar_t* contactName, const wchar_t* unused1,
                        const wchar_t* unused2, int32_t flag);
