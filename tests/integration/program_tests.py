@@ -68,9 +68,13 @@ class User:
 
     def configure(self, *options):
         """Runs the installation's configuration tool; returns what it printed."""
-        return subprocess.run([WINE, os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
-                              env=self.hands.env, cwd=self.install, check=True, stdin=subprocess.DEVNULL,
-                              capture_output=True).stdout.decode("latin-1").strip()
+        began = time.monotonic()
+        done = subprocess.run([WINE, os.path.join(self.install, "install_config.exe")] + [str(o) for o in options],
+                              env=self.hands.env, cwd=self.install, stdin=subprocess.DEVNULL, capture_output=True)
+        check(done.returncode == 0, "install_config %s ended with %d after %.1f s: %s" % (
+            " ".join(str(o) for o in options), done.returncode, time.monotonic() - began,
+            done.stderr.decode("latin-1").strip()))
+        return done.stdout.decode("latin-1").strip()
 
     def start(self, *arguments):
         """Starts the program; returns the process."""
