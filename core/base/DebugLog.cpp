@@ -1,8 +1,8 @@
-#include "DebugLog.h"
+#include "base/DebugLog.h"
 
 #include <string>
 
-#include "FileHandle.h"
+#include "base/FileHandle.h"
 
 // An auto-reset event: the wait that takes the lock also closes it, so two
 // writers can never both pass it.

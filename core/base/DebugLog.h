@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "Locks.h"
+#include "base/Locks.h"
 
 class CEventLock {
 public:

@@ -1,4 +1,4 @@
-#include "FileHandle.h"
+#include "base/FileHandle.h"
 
 #include <shlwapi.h>
 

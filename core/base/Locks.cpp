@@ -1,4 +1,4 @@
-#include "Locks.h"
+#include "base/Locks.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "TextHelpers.h"
+#include "base/TextHelpers.h"
 
 #include <cstdio>
 

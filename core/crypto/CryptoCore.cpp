@@ -1,4 +1,4 @@
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 
 #include <cryptopp/filters.h>
 #include <cryptopp/hex.h>

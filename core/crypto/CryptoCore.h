@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "Buf.h"
-#include "Ecies.h"
+#include "crypto/Ecies.h"
+#include "wire/Buf.h"
 
 typedef std::vector<Buf> BufList;
 

@@ -1,7 +1,7 @@
 // The pad file "conf.dat" beside the executable, kept apart from the
 // platform-free crypto code.
-#include "CryptoCore.h"
-#include "FileHandle.h"
+#include "base/FileHandle.h"
+#include "crypto/CryptoCore.h"
 
 namespace {
 const wchar_t kPadFile[] = L"conf.dat";

@@ -1,4 +1,4 @@
-#include "Ecies.h"
+#include "crypto/Ecies.h"
 
 #include <cryptopp/oids.h>
 

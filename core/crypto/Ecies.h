@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-#include "Buf.h"
+#include "wire/Buf.h"
 
 typedef CryptoPP::ECIES<CryptoPP::ECP, CryptoPP::SHA1, CryptoPP::NoCofactorMultiplication, false,
                         false>

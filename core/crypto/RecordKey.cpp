@@ -1,4 +1,4 @@
-#include "RecordKey.h"
+#include "crypto/RecordKey.h"
 
 void BuildRecordKey(unsigned char* key)
 {

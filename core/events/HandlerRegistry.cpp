@@ -1,4 +1,4 @@
-#include "HandlerRegistry.h"
+#include "events/HandlerRegistry.h"
 
 void HandlerRegistry::RegisterHandler(VoIPMsgHandler* handler)
 {

@@ -3,8 +3,8 @@
 
 #include <set>
 
-#include "Locks.h"
-#include "VoIPMsgHandler.h"
+#include "base/Locks.h"
+#include "events/VoIPMsgHandler.h"
 
 class HandlerRegistry {
 public:

@@ -1,4 +1,4 @@
-#include "VoIPMsgHandler.h"
+#include "events/VoIPMsgHandler.h"
 
 VoipEventQueue::~VoipEventQueue()
 {

@@ -6,8 +6,8 @@
 #include <list>
 #include <vector>
 
-#include "Locks.h"
-#include "VoipEvent.h"
+#include "base/Locks.h"
+#include "events/VoipEvent.h"
 
 // Which events a caller wants.
 typedef std::function<bool(const VoipEvent&)> VoipEventFilter;

@@ -1,4 +1,4 @@
-#include "VoipEvent.h"
+#include "events/VoipEvent.h"
 
 VoipPayloadShape ShapeOfKind(int32_t kind)
 {

@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "Buf.h"
+#include "wire/Buf.h"
 
 enum VoipEventKind : int32_t {
     VE_StartSucceeded = 0,

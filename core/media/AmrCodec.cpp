@@ -1,4 +1,4 @@
-#include "AmrCodec.h"
+#include "media/AmrCodec.h"
 
 #include <opencore-amrnb/interf_dec.h>
 #include <opencore-amrnb/interf_enc.h>

@@ -1,10 +1,11 @@
-#include "AudioEngine.h"
+#include "media/AudioEngine.h"
 
 #include <cstring>
 
-#include "CodecSet.h"
-#include "CryptoCore.h"
-#include "VoicePacket.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "media/VoicePacket.h"
+#include "wire/HostNames.h"
 
 namespace {
 // How long closing waits for a device to hand back its buffers.

@@ -12,9 +12,9 @@
 #include <memory>
 #include <string>
 
-#include "Buf.h"
-#include "Locks.h"
-#include "UdpSocket.h"
+#include "base/Locks.h"
+#include "media/UdpSocket.h"
+#include "wire/Buf.h"
 
 // One system wave header and the data block it points at. Destroying the
 // wrapper frees nothing: whoever holds the WAVEHDR (a device, a queue) owns

@@ -1,4 +1,4 @@
-#include "CodecSet.h"
+#include "media/CodecSet.h"
 
 namespace {
 const int32_t kPreference[] = {CodecSet::kAmrMode1, CodecSet::kAmrMode7, CodecSet::kIlbc,

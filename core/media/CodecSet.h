@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "AmrCodec.h"
-#include "SpeexCodec.h"
+#include "media/AmrCodec.h"
+#include "media/SpeexCodec.h"
 
 class CodecSet {
 public:

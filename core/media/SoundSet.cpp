@@ -1,9 +1,9 @@
-#include "SoundSet.h"
+#include "media/SoundSet.h"
 
 #include <mmsystem.h>
 
-#include "AppConfig.h"
-#include "FileHandle.h"
+#include "base/FileHandle.h"
+#include "settings/AppConfig.h"
 
 namespace {
 const wchar_t* const kFiles[SoundSet::kSlots] = {

@@ -1,4 +1,4 @@
-#include "SpeexCodec.h"
+#include "media/SpeexCodec.h"
 
 #include <speex/speex.h>
 

@@ -1,4 +1,4 @@
-#include "UdpSocket.h"
+#include "media/UdpSocket.h"
 
 #include <cstring>
 
@@ -107,25 +107,4 @@ uint16_t UdpSocket::GetLocalPort()
         getsockname(socket_, reinterpret_cast<sockaddr*>(&local), &length) != 0)
         return 0;
     return ntohs(local.sin_port);
-}
-
-bool ResolveHost(const char* host, uint32_t& address)
-{
-    // An empty text would name the local machine.
-    if (!host || !*host)
-        return false;
-    unsigned long dotted = inet_addr(host);
-    if (dotted != INADDR_NONE) {
-        address = dotted;
-        return true;
-    }
-    hostent* entry = gethostbyname(host);
-    if (!entry)
-        return false;
-    // An entry of another family has no IPv4 address to give: sending to
-    // INADDR_NONE would be a broadcast.
-    if (entry->h_addrtype != AF_INET || entry->h_length != 4 || !entry->h_addr_list[0])
-        return false;
-    std::memcpy(&address, entry->h_addr_list[0], 4);
-    return true;
 }

@@ -1,11 +1,11 @@
-// The one datagram socket of the call media path, and host resolution.
+// The one datagram socket of the call media path.
 #pragma once
 
 #include <winsock2.h>
 
 #include <cstdint>
 
-#include "Locks.h"
+#include "base/Locks.h"
 
 class AudioEngine;
 
@@ -49,7 +49,3 @@ private:
     sockaddr_in destination;
     CriticalSection lock;
 };
-
-// A dotted address or a host name to an IPv4 address in network order.
-// False when the name does not resolve to an IPv4 address.
-bool ResolveHost(const char* host, uint32_t& address);

@@ -1,9 +1,9 @@
-#include "VoicePacket.h"
+#include "media/VoicePacket.h"
 
 #include <cstring>
 
-#include "CodecSet.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
 
 using namespace VoicePacket;
 

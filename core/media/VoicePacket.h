@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <list>
 
-#include "Buf.h"
+#include "wire/Buf.h"
 
 class CodecSet;
 class CryptoCore;

@@ -6,9 +6,10 @@
 // media here, on whichever thread takes the end.
 #include <winsock2.h>
 
-#include "CodecSet.h"
-#include "CryptoCore.h"
-#include "VoIPManager.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "session/VoIPManager.h"
+#include "wire/HostNames.h"
 
 namespace {
 const int32_t kIdle = 0;

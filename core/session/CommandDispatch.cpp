@@ -1,7 +1,7 @@
 // Every received command goes through HandleCmd to its handler; every request
 // goes out through Send.
-#include "CryptoCore.h"
-#include "VoIPManager.h"
+#include "crypto/CryptoCore.h"
+#include "session/VoIPManager.h"
 
 // Types 104 to 119 from the server are twins of first-set types that carry
 // their texts enciphered with the built-in key. A row with a call state is

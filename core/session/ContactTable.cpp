@@ -1,4 +1,4 @@
-#include "ContactTable.h"
+#include "session/ContactTable.h"
 
 namespace {
 // Shared by every table of the process, so that a number never names two

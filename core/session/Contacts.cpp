@@ -2,10 +2,10 @@
 // the server, the keys that make chat end-to-end encrypted, and add-contact.
 #include <vector>
 
-#include "CryptoCore.h"
-#include "LanguageTable.h"
-#include "TextHelpers.h"
-#include "VoIPManager.h"
+#include "base/TextHelpers.h"
+#include "crypto/CryptoCore.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 
 namespace {
 bool SendNameCommand(VoIPManager& manager, uint32_t type, const std::string& name)

@@ -1,4 +1,4 @@
-#include "FileTransferSession.h"
+#include "session/FileTransferSession.h"
 
 #include <algorithm>
 #include <cstring>

@@ -14,10 +14,10 @@
 #include <cstdint>
 #include <string>
 
-#include "Buf.h"
-#include "CryptoCore.h"
-#include "FileHandle.h"
-#include "Locks.h"
+#include "base/FileHandle.h"
+#include "base/Locks.h"
+#include "crypto/CryptoCore.h"
+#include "wire/Buf.h"
 
 class FileTransferSession {
 public:

@@ -8,10 +8,10 @@
 
 #include <vector>
 
-#include "CryptoCore.h"
-#include "FileTransferSession.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "crypto/CryptoCore.h"
+#include "session/FileTransferSession.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 
 namespace {
 

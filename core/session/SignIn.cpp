@@ -2,10 +2,10 @@
 // secure device, and the session request that settles the pad.
 #include <cstring>
 
-#include "AppConfig.h"
-#include "CryptoCore.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "crypto/CryptoCore.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 
 void VoIPManager::AppendLoginFields(CmdMsg& message)
 {

@@ -1,16 +1,16 @@
 // The manager's lifecycle: start and stop, the connect thread with its host
 // rotation and 100 ms pump, the reset, and the watchdog that brings the
 // session back to the primary server.
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
 
 #include <cstring>
 
-#include "AppConfig.h"
-#include "CodecSet.h"
-#include "CryptoCore.h"
-#include "DeviceIdentity.h"
-#include "LanguageTable.h"
-#include "TcpConnect.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/LanguageTable.h"
+#include "wire/TcpConnect.h"
 
 VoIPManager::VoIPManager()
     : connectThread(nullptr),
@@ -204,12 +204,13 @@ bool VoIPManager::ConnectToServer()
         closesocket(s);
         s = INVALID_SOCKET;
     }
+    AppConfig* config = GetAppConfig();
+    link.SetTestInstance(config->GetInstanceIndex() != -1);
     if (!link.Attach(s)) {
         handlerRegistry.Broadcast(VE_ConnectFailed);
         onSecondary = false;
         return false;
     }
-    AppConfig* config = GetAppConfig();
     if (host == config->GetServerHost())
         onSecondary = false;
     else if (host == config->GetBackupServerHost())

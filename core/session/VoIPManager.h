@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "AudioEngine.h"
-#include "Buf.h"
-#include "CmdMsg.h"
-#include "ContactTable.h"
-#include "HandlerRegistry.h"
-#include "Locks.h"
-#include "StreamConnection.h"
+#include "base/Locks.h"
+#include "events/HandlerRegistry.h"
+#include "media/AudioEngine.h"
+#include "session/ContactTable.h"
+#include "wire/Buf.h"
+#include "wire/CmdMsg.h"
+#include "wire/StreamConnection.h"
 
 class FileTransferSession;
 

@@ -1,10 +1,10 @@
-#include "AppConfig.h"
+#include "settings/AppConfig.h"
 
 #include <algorithm>
 #include <cstring>
 #include <type_traits>
 
-#include "RecordKey.h"
+#include "crypto/RecordKey.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Reading and writing pvconf.dat beside the executable.
-#include "AppConfig.h"
-#include "FileHandle.h"
+#include "base/FileHandle.h"
+#include "settings/AppConfig.h"
 
 #include <algorithm>
 #include <vector>

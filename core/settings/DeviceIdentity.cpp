@@ -1,8 +1,8 @@
-#include "DeviceIdentity.h"
+#include "settings/DeviceIdentity.h"
 
 #include <cstdio>
 
-#include "DiskInfo.h"
+#include "settings/DiskInfo.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 #include <cpuid.h>

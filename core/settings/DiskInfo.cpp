@@ -1,5 +1,5 @@
 // The platform-free half of CDiskInfo: the kept blocks and their text fields.
-#include "DiskInfo.h"
+#include "settings/DiskInfo.h"
 
 #include <algorithm>
 

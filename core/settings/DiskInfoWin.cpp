@@ -8,9 +8,9 @@
 #include <cwctype>
 #include <vector>
 
-#include "AppConfig.h"
-#include "DeviceIdentity.h"
-#include "DiskInfo.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/DiskInfo.h"
 
 namespace {
 

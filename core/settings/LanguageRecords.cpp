@@ -1,4 +1,4 @@
-#include "LanguageRecords.h"
+#include "settings/LanguageRecords.h"
 
 #include <algorithm>
 #include <cstring>

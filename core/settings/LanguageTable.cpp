@@ -1,13 +1,13 @@
-#include "LanguageTable.h"
+#include "settings/LanguageTable.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "FileHandle.h"
-#include "LanguageRecords.h"
-#include "RecordKey.h"
+#include "base/FileHandle.h"
+#include "crypto/RecordKey.h"
+#include "settings/LanguageRecords.h"
 
 wchar_t LanguageTable[kLanguageSlots][kLanguageSlotUnits];
 

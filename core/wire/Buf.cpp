@@ -1,9 +1,9 @@
-#include "Buf.h"
+#include "wire/Buf.h"
 
 #include <cstring>
 #include <new>
 
-#include "Fields.h"
+#include "wire/Fields.h"
 
 unsigned char* AllocBytes(int n)
 {

@@ -1,7 +1,7 @@
 // One protocol message: outgoing fields, or a reader over a received body.
 #pragma once
 
-#include "Fields.h"
+#include "wire/Fields.h"
 
 class CmdMsg {
 public:

@@ -1,8 +1,8 @@
-#include "Fields.h"
+#include "wire/Fields.h"
 
 #include <cstring>
 
-#include "CmdMsg.h"
+#include "wire/CmdMsg.h"
 
 CLIENT_CAPS MakeDefaultClientCaps()
 {

@@ -6,7 +6,7 @@
 #include <list>
 #include <string>
 
-#include "Buf.h"
+#include "wire/Buf.h"
 
 struct IPv4Address {
     uint32_t address = 0;  // host-order number: first dotted octet is the most significant byte

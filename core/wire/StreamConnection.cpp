@@ -1,10 +1,9 @@
-#include "StreamConnection.h"
+#include "wire/StreamConnection.h"
 
-#include "AppConfig.h"
-#include "TcpConnect.h"
+#include "wire/TcpConnect.h"
 
 StreamConnection::StreamConnection()
-    : socket_(INVALID_SOCKET), readingBody_(false), receiveTimer_(kReceivePeriod)
+    : socket_(INVALID_SOCKET), readingBody_(false), receiveTimer_(kReceivePeriod), testInstance_(false)
 {
 }
 
@@ -25,7 +24,7 @@ bool StreamConnection::Attach(SOCKET connected)
     socket_ = connected;
     readingBody_ = false;
     receiveChunk_.Alloc(4);
-    receiveTimer_.SetPeriod(GetAppConfig()->GetInstanceIndex() != -1 ? kInstanceReceivePeriod : kReceivePeriod);
+    receiveTimer_.SetPeriod(testInstance_ ? kInstanceReceivePeriod : kReceivePeriod);
     receiveTimer_.Stamp();
     return true;
 }
@@ -64,7 +63,7 @@ bool StreamConnection::OnBytes()
         const uint32_t length = p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
         if (length == Net::StreamMsgHeader::kKeepAlive) {
             SendKeepAlive();
-            if (GetAppConfig()->GetInstanceIndex() == -1)
+            if (!testInstance_)
                 receiveTimer_.Stamp();
             return receiveChunk_.Alloc(4);
         }

@@ -8,9 +8,9 @@
 #include <list>
 #include <set>
 
-#include "Buf.h"
-#include "CmdMsg.h"
-#include "Locks.h"
+#include "base/Locks.h"
+#include "wire/Buf.h"
+#include "wire/CmdMsg.h"
 
 namespace Net {
 class TCPStreamCmdHandler {
@@ -43,6 +43,9 @@ public:
     // Takes over a connected non-blocking socket (false, and nothing taken,
     // for INVALID_SOCKET).
     bool Attach(SOCKET connected);
+    // A numbered test instance's link: the shorter receive time-out, which
+    // keep-alives do not renew. Taken at the next Attach.
+    void SetTestInstance(bool testInstance) { testInstance_ = testInstance; }
     void AddHandler(Net::TCPStreamCmdHandler* handler) { handlers_.insert(handler); }
     bool IsConnected() const { return socket_ != INVALID_SOCKET; }
     bool Pump();
@@ -67,4 +70,5 @@ private:
     bool readingBody_;
     std::set<Net::TCPStreamCmdHandler*> handlers_;
     IntervalTimer receiveTimer_;
+    bool testInstance_;
 };

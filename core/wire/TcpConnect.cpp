@@ -1,9 +1,9 @@
-#include "TcpConnect.h"
+#include "wire/TcpConnect.h"
 
 #include <memory>
 #include <string>
 
-#include "Locks.h"
+#include "base/Locks.h"
 
 namespace {
 

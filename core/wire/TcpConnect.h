@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "UdpSocket.h"
+#include "wire/HostNames.h"
 
 // Asked by a lookup or connect in progress between its waits.
 class ConnectWatch {
