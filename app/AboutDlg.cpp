@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "LanguageTable.h"
+#include "settings/LanguageTable.h"
 #include "VersionInfo.h"
 
 namespace {

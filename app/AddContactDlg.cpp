@@ -2,10 +2,10 @@
 
 #include <memory>
 
-#include "ContactTable.h"
 #include "Gdi.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "session/ContactTable.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 #include "WideText.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "DialogImpl.h"
+#include "events/VoIPMsgHandler.h"
 #include "ModalGuard.h"
-#include "VoIPMsgHandler.h"
 #include "resource.h"
 
 class CAddContactDlg : public ATL::CDialogImpl<CAddContactDlg> {

@@ -2,11 +2,11 @@
 
 #include <memory>
 
-#include "AppConfig.h"
-#include "LanguageTable.h"
+#include "media/SoundSet.h"
 #include "PelvaneFrame.h"
-#include "SoundSet.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "WideText.h"
 
 namespace {

@@ -12,11 +12,11 @@
 #include <string>
 
 #include "BackgroundDlg.h"
+#include "base/Locks.h"
 #include "BmpBtn.h"
 #include "Controls.h"
 #include "ConversationPages.h"
-#include "Locks.h"
-#include "VoIPMsgHandler.h"
+#include "events/VoIPMsgHandler.h"
 #include "resource.h"
 
 class SoundSet;

@@ -3,9 +3,9 @@
 #include <cwchar>
 #include <memory>
 
-#include "LanguageTable.h"
 #include "PelvaneFrame.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 #include "WideText.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "BmpBtn.h"
 #include "ConversationPages.h"
 #include "EditEx.h"
+#include "events/VoIPMsgHandler.h"
 #include "HyperTextCtrl.h"
-#include "VoIPMsgHandler.h"
 #include "resource.h"
 
 // What a chat page asks of the core. The program's is the session manager;

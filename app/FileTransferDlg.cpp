@@ -4,9 +4,9 @@
 #include <cwchar>
 #include <memory>
 
-#include "LanguageTable.h"
 #include "MsgBox.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 #include "WideText.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "BackgroundDlg.h"
 #include "BmpBtn.h"
 #include "ConversationPages.h"
+#include "events/VoIPMsgHandler.h"
 #include "ModalGuard.h"
-#include "VoIPMsgHandler.h"
 
 class CFileTransferDlg : public CBackgroundDlg<CFileTransferDlg>, public CFileTransferPage {
 public:

@@ -11,14 +11,14 @@
 #include <cstdlib>
 #include <memory>
 
-#include "AppConfig.h"
-#include "LanguageTable.h"
+#include "media/SoundSet.h"
 #include "MsgBox.h"
 #include "PelvaneFrame.h"
 #include "SaveName.h"
-#include "SoundSet.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "TrayNotifyIcon.h"
-#include "VoIPManager.h"
 #include "WebAddress.h"
 #include "WideText.h"
 

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "AppConfig.h"
-#include "LanguageTable.h"
 #include "RegisterMidDlg.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "SettingsDlg.h"
 #include "UserRegistry.h"
-#include "VoIPManager.h"
 #include "WideText.h"
 
 namespace {

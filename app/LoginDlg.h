@@ -8,8 +8,8 @@
 #include "AppMessages.h"
 #include "Controls.h"
 #include "DialogImpl.h"
+#include "events/VoIPMsgHandler.h"
 #include "ModalGuard.h"
-#include "VoIPMsgHandler.h"
 #include "resource.h"
 
 class CLoginDlg : public ATL::CDialogImpl<CLoginDlg> {

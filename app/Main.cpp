@@ -13,15 +13,15 @@
 #include <memory>
 #include <string>
 
-#include "AppConfig.h"
 #include "AppModule.h"
-#include "DeviceIdentity.h"
-#include "LanguageTable.h"
-#include "Locks.h"
+#include "base/Locks.h"
+#include "base/ProcessOrder.h"
 #include "LoginDlg.h"
+#include "media/SoundSet.h"
 #include "PelvaneFrame.h"
-#include "ProcessOrder.h"
-#include "SoundSet.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/LanguageTable.h"
 #include "TrayNotifyIcon.h"
 #include "UserRegistry.h"
 #include "WideText.h"

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "DialogImpl.h"
-#include "VoIPMsgHandler.h"
+#include "events/VoIPMsgHandler.h"
 #include "resource.h"
 
 class CMsgBox : public ATL::CDialogImpl<CMsgBox> {

@@ -7,13 +7,13 @@
 #include <shellapi.h>
 
 #include "AddContactDlg.h"
-#include "AppConfig.h"
-#include "LanguageTable.h"
 #include "PelvaneFrame.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "SettingsDlg.h"
 #include "TrayNotifyIcon.h"
 #include "UserRegistry.h"
-#include "VoIPManager.h"
 #include "WideText.h"
 #include "WindowSettings.h"
 

@@ -13,11 +13,11 @@
 #include "AppModule.h"
 #include "CommandBar.h"
 #include "ContactListDlg.h"
+#include "events/VoIPMsgHandler.h"
 #include "Frame.h"
 #include "ModalGuard.h"
-#include "TabbedWnd.h"
-#include "VoIPMsgHandler.h"
 #include "resource.h"
+#include "TabbedWnd.h"
 
 // The frame state word: what the connection and the call are doing.
 enum FrameState : int32_t {

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "AppConfig.h"
-#include "DeviceIdentity.h"
-#include "FileHandle.h"
+#include "base/FileHandle.h"
 #include "Gdi.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/LanguageTable.h"
 #include "WideText.h"
 
 namespace {

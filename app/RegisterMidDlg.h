@@ -3,8 +3,8 @@
 #pragma once
 
 #include "DialogImpl.h"
+#include "events/VoIPMsgHandler.h"
 #include "ModalGuard.h"
-#include "VoIPMsgHandler.h"
 #include "resource.h"
 
 class CRegisterMidDlg : public ATL::CDialogImpl<CRegisterMidDlg> {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "TextHelpers.h"
+#include "base/TextHelpers.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "SettingsDlg.h"
 
-#include "AppConfig.h"
 #include "AppMessages.h"
-#include "DeviceIdentity.h"
-#include "LanguageTable.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/LanguageTable.h"
 #include "WideText.h"
 
 namespace {

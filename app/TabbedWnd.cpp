@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "AppConfig.h"
-#include "LanguageTable.h"
 #include "OwnerDrawListBox.h"
 #include "PelvaneFrame.h"
 #include "resource.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 
 CTabbedWnd::CTabbedWnd() : m_frame(nullptr), m_tabStrip(nullptr) {}
 

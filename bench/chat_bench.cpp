@@ -15,12 +15,12 @@
 
 #include "BenchTiming.h"
 #include "ChatDlg.h"
-#include "CryptoCore.h"
-#include "LanguageTable.h"
+#include "crypto/CryptoCore.h"
 #include "ServerBody.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 #include "TabbedWnd.h"
 #include "TrayNotifyIcon.h"
-#include "VoIPManager.h"
 #include "WindowImpl.h"
 
 // What the application library reaches of the program's own objects.

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "BenchTiming.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "SafePrimeGroups.h"
 
 int main(int argc, char** argv)

@@ -10,9 +10,9 @@
 #include <list>
 #include <vector>
 
-#include "CodecSet.h"
-#include "CryptoCore.h"
-#include "VoicePacket.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "media/VoicePacket.h"
 
 namespace {
 

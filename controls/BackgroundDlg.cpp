@@ -1,7 +1,7 @@
 #include "BackgroundDlg.h"
 
 #include "DIBSection.h"
-#include "LanguageTable.h"
+#include "settings/LanguageTable.h"
 
 namespace {
 // Where child's client point lies in parent's client area.

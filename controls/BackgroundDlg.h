@@ -9,9 +9,9 @@
 
 #include "DialogImpl.h"
 #include "Gdi.h"
-#include "LanguageTable.h"
 #include "OffscreenDraw.h"
 #include "resource.h"
+#include "settings/LanguageTable.h"
 
 // A memory DC made compatible with a given DC, deleted with the holder.
 class CCompatibleDC {

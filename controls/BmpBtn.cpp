@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "BackgroundDlg.h"
+#include "base/FileHandle.h"
 #include "DIBSection.h"
-#include "FileHandle.h"
 
 void CBmpBtn::DoPaint(WTL::CDCHandle dc)
 {

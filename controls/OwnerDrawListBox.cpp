@@ -3,7 +3,7 @@
 #include <cctype>
 #include <utility>
 
-#include "LanguageTable.h"
+#include "settings/LanguageTable.h"
 
 std::string ToAnsiText(const std::wstring& text)
 {

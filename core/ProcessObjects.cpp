@@ -2,13 +2,13 @@
 // module, the tray icon) in between, by the order of ProcessOrder.h.
 #include <memory>
 
-#include "AppConfig.h"
-#include "CodecSet.h"
-#include "CryptoCore.h"
-#include "DebugLog.h"
-#include "ProcessOrder.h"
-#include "SoundSet.h"
-#include "VoIPManager.h"
+#include "base/DebugLog.h"
+#include "base/ProcessOrder.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "media/SoundSet.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
 
 namespace {
 CryptoCore g_cryptoCore PELVANE_PROCESS_OBJECT(kOrderCryptoCore);

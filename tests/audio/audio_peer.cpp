@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "AudioEngine.h"
-#include "CodecSet.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
+#include "media/AudioEngine.h"
+#include "media/CodecSet.h"
 
 namespace {
 

@@ -21,13 +21,13 @@
 #include <vector>
 
 #include "AddContactDlg.h"
-#include "AppConfig.h"
 #include "DialogAccess.h"
-#include "LanguageTable.h"
 #include "LoginDlg.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "UserRegistry.h"
 #include "Utf8.h"
-#include "VoIPManager.h"
 #include "WideText.h"
 
 using namespace dlgtest;

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "AppConfig.h"
+#include "settings/AppConfig.h"
 
 int main(int argc, char** argv)
 {

@@ -26,12 +26,12 @@
 #include <deque>
 #include <string>
 
-#include "AppConfig.h"
-#include "CodecSet.h"
-#include "DeviceIdentity.h"
-#include "LanguageTable.h"
+#include "media/CodecSet.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/LanguageTable.h"
 #include "Utf8.h"
-#include "VoIPManager.h"
 
 namespace {
 

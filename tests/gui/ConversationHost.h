@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "LanguageTable.h"
+#include "settings/LanguageTable.h"
 #include "TabbedWnd.h"
 #include "WindowImpl.h"
 

@@ -6,12 +6,12 @@
 #include <map>
 #include <memory>
 
-#include "AppConfig.h"
-#include "Buf.h"
-#include "CmdMsg.h"
-#include "LanguageTable.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "TrayNotifyIcon.h"
-#include "VoIPManager.h"
+#include "wire/Buf.h"
+#include "wire/CmdMsg.h"
 
 // The process-wide GUI objects the application library reaches.
 CTrayNotifyIcon g_trayIcon;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "DialogAccess.h"
-#include "VoIPMsgHandler.h"
+#include "events/VoIPMsgHandler.h"
 
 namespace dlgtest {
 

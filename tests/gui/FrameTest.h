@@ -11,8 +11,8 @@
 
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
+#include "media/SoundSet.h"
 #include "PelvaneFrame.h"
-#include "SoundSet.h"
 
 namespace dlgtest {
 

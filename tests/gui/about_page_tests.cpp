@@ -11,7 +11,7 @@
 #include "ConversationHost.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
+#include "settings/LanguageTable.h"
 
 using gui::Rgb;
 

@@ -5,11 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "AddContactDlg.h"
-#include "AppConfig.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 
 using namespace dlgtest;
 

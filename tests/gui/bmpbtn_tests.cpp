@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "BackgroundDlg.h"
+#include "base/FileHandle.h"
 #include "BmpBtn.h"
 #include "DIBSection.h"
-#include "FileHandle.h"
 #include "GuiHarness.h"
-#include "WindowImpl.h"
 #include "resource.h"
+#include "WindowImpl.h"
 
 using gui::Rgb;
 

@@ -16,14 +16,14 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
 #include "CallDlg.h"
 #include "DialogTestKit.h"
 #include "FileTransferDlg.h"
 #include "FrameTest.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 
 // The block whose freeing the test watches, and whether a handler of the
 // object in it is known to run. Freed meanwhile, the object is gone under

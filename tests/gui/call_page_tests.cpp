@@ -15,17 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
+#include "base/Locks.h"
 #include "CallDlg.h"
 #include "ConversationHost.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
-#include "Locks.h"
-#include "SoundSet.h"
+#include "media/SoundSet.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "TabbedWnd.h"
-#include "VoIPManager.h"
 
 namespace {
 // The test's clock.

@@ -18,11 +18,11 @@
 #include "ChatDlg.h"
 #include "ConversationHost.h"
 #include "DialogTestKit.h"
-#include "GuiHarness.h"
-#include "LanguageTable.h"
 #include "FrameTest.h"
+#include "GuiHarness.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 #include "TabbedWnd.h"
-#include "VoIPManager.h"
 #include "WideText.h"
 
 using gui::Rgb;

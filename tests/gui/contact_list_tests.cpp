@@ -9,10 +9,10 @@
 
 #include "BackgroundHost.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
 #include "OwnerDrawListBox.h"
-#include "WindowImpl.h"
 #include "resource.h"
+#include "settings/LanguageTable.h"
+#include "WindowImpl.h"
 
 using gui::Rgb;
 

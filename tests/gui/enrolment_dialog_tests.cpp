@@ -4,11 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include "AppConfig.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
 #include "RegisterMidDlg.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 
 using namespace dlgtest;
 

@@ -18,8 +18,8 @@
 #include "DialogTestKit.h"
 #include "FileTransferDlg.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/LanguageTable.h"
 
 using namespace dlgtest;
 using gui::Rgb;

@@ -7,13 +7,13 @@
 
 #include <vector>
 
-#include "AppConfig.h"
 #include "DialogTestKit.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
 #include "LoginDlg.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "UserRegistry.h"
-#include "VoIPManager.h"
 
 using namespace dlgtest;
 

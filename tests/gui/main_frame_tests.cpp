@@ -11,18 +11,18 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
 #include "DialogTestKit.h"
 #include "FrameTest.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
 #include "LoginDlg.h"
+#include "media/SoundSet.h"
 #include "PelvaneFrame.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "SettingsDlg.h"
-#include "SoundSet.h"
 #include "TestPages.h"
 #include "TrayNotifyIcon.h"
-#include "VoIPManager.h"
 #include "WideText.h"
 #include "WindowSettings.h"
 

@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include "AppConfig.h"
 #include "AppMessages.h"
-#include "DeviceIdentity.h"
+#include "base/FileHandle.h"
 #include "DialogTestKit.h"
-#include "FileHandle.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/LanguageTable.h"
 #include "SettingsDlg.h"
 #include "WindowImpl.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
 #include "GuiHarness.h"
-#include "LanguageTable.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "TabbedWnd.h"
 #include "TestPages.h"
 #include "TrayNotifyIcon.h"

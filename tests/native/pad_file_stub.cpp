@@ -1,5 +1,5 @@
 // Native builds have no installation folder: the pad lives in memory only.
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 
 bool CryptoCore::LoadPad()
 {

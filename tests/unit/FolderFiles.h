@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "FileHandle.h"
+#include "base/FileHandle.h"
 
 inline std::wstring BesideExe(const wchar_t* name)
 {

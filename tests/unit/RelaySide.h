@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "events/VoIPMsgHandler.h"
 #include "ServerBody.h"
-#include "VoIPMsgHandler.h"
 
 // A port nobody uses at the moment, of the given socket type.
 inline uint16_t FreePort(int type)

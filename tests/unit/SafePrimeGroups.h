@@ -5,7 +5,7 @@
 #include <cryptopp/dh.h>
 #include <cryptopp/osrng.h>
 
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "TestBytes.h"
 #include "TestHex.h"
 

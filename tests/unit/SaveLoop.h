@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
-#include "Buf.h"
+#include "settings/AppConfig.h"
+#include "wire/Buf.h"
 
 namespace saveloop {
 

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "Buf.h"
+#include "events/VoipEvent.h"
+#include "session/VoIPManager.h"
 #include "TestBytes.h"
 #include "TestHex.h"
-#include "VoIPManager.h"
-#include "VoipEvent.h"
+#include "wire/Buf.h"
 
 const char kBuiltinKeyHex[] = "e3b9131dd4b3f16db7332a2ade8cd0d459fdab550621c08da088a536b31466fb";
 

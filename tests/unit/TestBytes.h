@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "Buf.h"
+#include "wire/Buf.h"
 
 typedef std::vector<unsigned char> Bytes;
 

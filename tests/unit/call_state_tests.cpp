@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "CodecSet.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "media/UdpSocket.h"
 #include "ProcessCounts.h"
 #include "ServerBody.h"
-#include "UdpSocket.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "CodecSet.h"
+#include "media/CodecSet.h"
 
 namespace {
 

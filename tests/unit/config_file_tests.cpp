@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "AppConfig.h"
 #include "FolderFiles.h"
 #include "SaveLoop.h"
+#include "settings/AppConfig.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "AppConfig.h"
-#include "RecordKey.h"
+#include "crypto/RecordKey.h"
+#include "settings/AppConfig.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <cstring>
 #include <vector>
 
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "SafePrimeGroups.h"
 #include "TestBytes.h"
 #include "TestHex.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "FolderFiles.h"
 #include "SaveLoop.h"
+#include "settings/AppConfig.h"
 
 namespace {
 

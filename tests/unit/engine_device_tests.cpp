@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "AudioEngine.h"
-#include "CodecSet.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
+#include "media/AudioEngine.h"
+#include "media/CodecSet.h"
+#include "media/VoicePacket.h"
 #include "ProcessCounts.h"
-#include "VoicePacket.h"
 
 namespace {
 

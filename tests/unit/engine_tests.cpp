@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "AudioEngine.h"
+#include "media/AudioEngine.h"
 
 TEST(CallMode, AgreementAndReading)
 {

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "HandlerRegistry.h"
+#include "events/HandlerRegistry.h"
 
 // Live heap blocks of this program, to see that destroyed queues release
 // their events and payloads.

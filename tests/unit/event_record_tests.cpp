@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "VoipEvent.h"
+#include "events/VoipEvent.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "FileHandle.h"
+#include "base/FileHandle.h"
+#include "base/Locks.h"
 #include "FolderFiles.h"
-#include "Locks.h"
 #include "TempFolder.h"
 
 namespace {

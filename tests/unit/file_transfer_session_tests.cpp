@@ -14,10 +14,10 @@
 #include <memory>
 #include <vector>
 
-#include "Ecies.h"
-#include "FileTransferSession.h"
+#include "base/Locks.h"
+#include "crypto/Ecies.h"
 #include "FolderFiles.h"
-#include "Locks.h"
+#include "session/FileTransferSession.h"
 #include "TempFolder.h"
 #include "TestBytes.h"
 

@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "DeviceIdentity.h"
-#include "DiskInfo.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/DiskInfo.h"
 
 namespace {
 

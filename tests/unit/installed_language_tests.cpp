@@ -6,8 +6,8 @@
 #include <string>
 
 #include "FolderFiles.h"
-#include "LanguageRecords.h"
-#include "LanguageTable.h"
+#include "settings/LanguageRecords.h"
+#include "settings/LanguageTable.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "crypto/RecordKey.h"
 #include "FolderFiles.h"
-#include "LanguageRecords.h"
-#include "LanguageTable.h"
-#include "RecordKey.h"
+#include "settings/LanguageRecords.h"
+#include "settings/LanguageTable.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cstring>
 
-#include "LanguageRecords.h"
-#include "RecordKey.h"
+#include "crypto/RecordKey.h"
+#include "settings/LanguageRecords.h"
 
 namespace {
 

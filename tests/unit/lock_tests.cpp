@@ -5,7 +5,7 @@
 #include <atomic>
 #include <thread>
 
-#include "Locks.h"
+#include "base/Locks.h"
 
 namespace {
 uint32_t g_now = 0;

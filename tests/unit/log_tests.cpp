@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "DebugLog.h"
+#include "base/DebugLog.h"
 #include "FolderFiles.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // The identity this computer gets, whatever its drives answer.
 #include <gtest/gtest.h>
 
-#include "AppConfig.h"
-#include "DeviceIdentity.h"
-#include "DiskInfo.h"
+#include "settings/AppConfig.h"
+#include "settings/DeviceIdentity.h"
+#include "settings/DiskInfo.h"
 
 namespace {
 

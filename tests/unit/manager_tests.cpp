@@ -14,18 +14,18 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
-#include "CodecSet.h"
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "FolderFiles.h"
-#include "LanguageTable.h"
+#include "media/CodecSet.h"
 #include "ProcessCounts.h"
 #include "RelaySide.h"
 #include "SafePrimeGroups.h"
-#include "TestHex.h"
 #include "ServerBody.h"
-#include "StreamConnection.h"
-#include "VoIPManager.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
+#include "TestHex.h"
+#include "wire/StreamConnection.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "FolderFiles.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "TestBytes.h"
 #include "TestHex.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "CryptoCore.h"
+#include "crypto/CryptoCore.h"
 #include "SaveLoop.h"
 
 int main(int argc, char** argv)

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
-#include "SoundSet.h"
+#include "media/SoundSet.h"
+#include "settings/AppConfig.h"
 
 namespace {
 

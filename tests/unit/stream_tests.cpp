@@ -7,9 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "AppConfig.h"
-#include "StreamConnection.h"
-#include "TcpConnect.h"
+#include "wire/StreamConnection.h"
+#include "wire/TcpConnect.h"
 
 namespace {
 
@@ -35,7 +34,6 @@ protected:
         WSADATA wsa;
         ASSERT_EQ(0, WSAStartup(MAKEWORD(2, 2), &wsa));
         SetTickSource(FakeTicks);
-        GetAppConfig()->SetInstanceIndex(-1);
         listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         sockaddr_in a = {};
         a.sin_family = AF_INET;
@@ -54,7 +52,6 @@ protected:
             closesocket(peer_);
         closesocket(listener_);
         SetTickSource(nullptr);
-        GetAppConfig()->SetInstanceIndex(-1);
         WSACleanup();
     }
 
@@ -170,7 +167,7 @@ TEST_F(Link, TimesOutWithoutKeepAlivesWhileMessagesArrive)
 
 TEST_F(Link, InstanceNumberShortensTheTimeoutAndIgnoresKeepAlives)
 {
-    GetAppConfig()->SetInstanceIndex(2);
+    link_.SetTestInstance(true);
     Open();
     g_now += 9000;
     PeerSend({0xFF, 0xFF, 0xFF, 0xFF});

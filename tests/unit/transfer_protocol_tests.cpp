@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "AppConfig.h"
-#include "Ecies.h"
+#include "crypto/Ecies.h"
 #include "FolderFiles.h"
-#include "LanguageTable.h"
 #include "RelaySide.h"
+#include "session/VoIPManager.h"
+#include "settings/AppConfig.h"
+#include "settings/LanguageTable.h"
 #include "TempFolder.h"
-#include "VoIPManager.h"
 
 namespace {
 

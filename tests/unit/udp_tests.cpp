@@ -8,8 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "TextHelpers.h"
-#include "UdpSocket.h"
+#include "base/TextHelpers.h"
+#include "media/UdpSocket.h"
+#include "wire/HostNames.h"
 
 namespace {
 

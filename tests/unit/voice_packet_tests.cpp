@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
-#include "CodecSet.h"
-#include "CryptoCore.h"
-#include "VoicePacket.h"
+#include "crypto/CryptoCore.h"
+#include "media/CodecSet.h"
+#include "media/VoicePacket.h"
 
 namespace {
 

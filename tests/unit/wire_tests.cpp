@@ -6,9 +6,9 @@
 #include <functional>
 #include <vector>
 
-#include "Buf.h"
-#include "CmdMsg.h"
-#include "Fields.h"
+#include "wire/Buf.h"
+#include "wire/CmdMsg.h"
+#include "wire/Fields.h"
 
 namespace {
 
