@@ -6,11 +6,34 @@
 //          --password P --language N
 // Or --show alone: prints "user=U password=P" as the program reads them
 // from the file, and writes nothing.
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/FileHandle.h"
 #include "settings/AppConfig.h"
+
+namespace {
+// Why the file could not be read, as far as another look tells.
+void DescribeFile()
+{
+    wchar_t path[MAX_PATH];
+    if (!GetModuleDirPath(L"pvconf.dat", path, MAX_PATH)) return;
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        fprintf(stderr, "pvconf.dat: no such file (error %lu)\n", GetLastError());
+        return;
+    }
+    CFileHandle file;
+    uint32_t size = 0;
+    if (!file.OpenExisting(path))
+        fprintf(stderr, "pvconf.dat: attributes %lx, cannot be opened (error %lu)\n", attributes, GetLastError());
+    else if (file.GetSize(size))
+        fprintf(stderr, "pvconf.dat: attributes %lx, %u bytes\n", attributes, size);
+}
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -18,6 +41,7 @@ int main(int argc, char** argv)
     if (argc == 2 && !strcmp(argv[1], "--show")) {
         if (!config->Load()) {
             fprintf(stderr, "pvconf.dat could not be read\n");
+            DescribeFile();
             return 1;
         }
         printf("user=%s password=%s\n", config->GetUserName().c_str(), config->GetPassword().c_str());
