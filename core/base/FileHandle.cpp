@@ -6,9 +6,12 @@
 #include <cwchar>
 #include <vector>
 
-bool CFileHandle::Adopt(HANDLE h)
+bool CFileHandle::Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition)
 {
-    if (h == INVALID_HANDLE_VALUE || h == nullptr)
+    if (handle_)
+        return false;
+    HANDLE h = CreateFileW(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
         return false;
     handle_ = h;
     return true;
@@ -16,43 +19,27 @@ bool CFileHandle::Adopt(HANDLE h)
 
 bool CFileHandle::OpenReadWrite(const wchar_t* path, bool createAlways)
 {
-    if (handle_)
-        return false;
-    return Adopt(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             createAlways ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
+    return Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, createAlways ? CREATE_ALWAYS : OPEN_ALWAYS);
 }
 
 bool CFileHandle::OpenRead(const wchar_t* path)
 {
-    if (handle_)
-        return false;
-    return Adopt(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Open(path, GENERIC_READ, FILE_SHARE_READ, OPEN_ALWAYS);
 }
 
 bool CFileHandle::OpenExisting(const wchar_t* path)
 {
-    if (handle_)
-        return false;
-    return Adopt(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
 }
 
 bool CFileHandle::CreateNew(const wchar_t* path)
 {
-    if (handle_)
-        return false;
-    return Adopt(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    return Open(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
 }
 
 bool CFileHandle::OpenExistingForWrite(const wchar_t* path)
 {
-    if (handle_)
-        return false;
-    return Adopt(CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
+    return Open(path, GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING);
 }
 
 bool CFileHandle::Read(void* buffer, uint32_t count, uint32_t* got)

@@ -41,7 +41,9 @@ public:
     bool IsOpen() const { return handle_ != nullptr; }
 
 private:
-    bool Adopt(HANDLE h);
+    // The one way a handle is taken: false, and nothing taken, while one is
+    // held or when the system refuses (GetLastError tells why).
+    bool Open(const wchar_t* path, DWORD access, DWORD share, DWORD disposition);
 
     HANDLE handle_;
 };
