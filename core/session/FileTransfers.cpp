@@ -95,19 +95,6 @@ VoIPManager::TransferPtr VoIPManager::FindIncomingTransferOrRefuse(const std::st
     return session;
 }
 
-void VoIPManager::RemoveTransfer(const std::string& id)
-{
-    ScopedLock lock(outgoingLock);
-    outgoingTransfers.erase(id);
-    RemoveIncomingTransfer(id);
-}
-
-void VoIPManager::RemoveIncomingTransfer(const std::string& id)
-{
-    ScopedLock lock(incomingLock);
-    incomingTransfers.erase(id);
-}
-
 VoIPManager::TransferPtr VoIPManager::TakeTransfer(const std::string& id, bool reportLater)
 {
     TransferPtr session;
@@ -280,7 +267,8 @@ void VoIPManager::OfferFile(const std::string& recipient, const std::wstring& pa
     AppendULong(message.GetFieldList(), session->GetTotalSize());
     // A name the cipher would cut would address someone else.
     if (!CryptoCore::NameFits(recipient) || !Send(message)) {
-        RemoveTransfer(id);
+        // Its page hears of it from the refusal, not as an end.
+        TakeTransfer(id, false);
         return refuse(kOfferNotSent);
     }
     handlerRegistry.Broadcast(VE_FileOfferSent);

@@ -216,8 +216,6 @@ private:
     // The same, answering an unknown identifier with 33.
     TransferPtr FindOutgoingTransferOrRefuse(const std::string& id);
     TransferPtr FindIncomingTransferOrRefuse(const std::string& id);
-    void RemoveTransfer(const std::string& id);
-    void RemoveIncomingTransfer(const std::string& id);
     // Whoever takes a transfer out of its map ends it: nobody else can.
     // With reportLater its identifier is kept among the ending ones until
     // EndedTransfer has told the windows how it ended (kind 28 with the
